@@ -1,0 +1,33 @@
+// Evaluating calls written in the host's language, "Name(arg, arg, ...)",
+// against the registered extension functions.
+#ifndef ZELHOST_EVALUATE_H
+#define ZELHOST_EVALUATE_H
+
+#include "tools.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelhost {
+
+// A Numeric argument: a decimal number (as std::from_chars reads it: "12",
+// "-1.5", "2e3"). A fraction truncates toward zero; a value outside the
+// signed 32-bit range is refused, never wrapped.
+std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error);
+
+// A result as zelhost prints it: a String as its bare text, a Numeric in the
+// shortest form that reads back to the same double.
+std::string format_value(const tools::Value &value);
+
+struct Evaluation {
+  bool ok;
+  std::string text;  // the result's text, or what is wrong
+};
+
+Evaluation evaluate(std::string_view expression);
+
+}  // namespace zelhost
+
+#endif

@@ -1,0 +1,264 @@
+// The stand-in `tools`: the five operations over a per-thread invocation
+// frame, and the registry that AddFunctionCall fills.
+//
+// Each operation returns a number that no other operation in the process
+// returns, so a caller can tell which operation's result an extension
+// function passed on.
+#include "tools.h"
+
+#include <atomic>
+#include <cctype>
+#include <mutex>
+
+namespace tools {
+namespace {
+
+struct Frame {
+  const Signature *signature = nullptr;  // null while OnInit runs
+  std::span<const Argument> arguments;
+  std::size_t next = 0;  // the argument that the next Get fetches
+  Outcome outcome;
+  bool set = false;
+};
+
+thread_local Frame *current = nullptr;
+std::atomic<int> last_result{0};
+
+std::mutex registry_mutex;
+std::vector<Registration> registry;
+std::vector<std::string> refused;
+
+int next_result() { return ++last_result; }
+
+void breach(Frame &frame, std::string_view what) {
+  if (!frame.outcome.error.empty()) return;
+  frame.outcome.error = frame.signature ? frame.signature->name : std::string("OnInit");
+  frame.outcome.error += ": ";
+  frame.outcome.error += what;
+}
+
+// The argument for a Get of `type` by `operation` into `target`, or null
+// after a breach.
+const Argument *fetch(std::string_view operation, Type type, const void *target) {
+  Frame *frame = current;
+  if (!frame) return nullptr;
+  std::string op(operation);
+  if (!target) {
+    breach(*frame, op + " without a place for the value");
+    return nullptr;
+  }
+  if (!frame->signature) {
+    breach(*frame, op + " outside an invocation");
+    return nullptr;
+  }
+  const std::vector<Parameter> &parameters = frame->signature->parameters;
+  if (frame->set) {
+    breach(*frame, op + " after the Set");
+    return nullptr;
+  }
+  if (frame->next >= parameters.size()) {
+    breach(*frame, op + " beyond the " + std::to_string(parameters.size()) + " declared parameter(s)");
+    return nullptr;
+  }
+  const Parameter &parameter = parameters[frame->next];
+  if (parameter.type != type) {
+    breach(*frame, op + " for parameter " + parameter.name + " of type " + std::string(type_name(parameter.type)));
+    return nullptr;
+  }
+  return &frame->arguments[frame->next++];
+}
+
+void deliver(std::string_view operation, Type type, Value value, int result) {
+  Frame *frame = current;
+  if (!frame) return;
+  std::string op(operation);
+  if (!frame->signature) return breach(*frame, op + " outside an invocation");
+  if (frame->set) return breach(*frame, "a second Set, " + op);
+  frame->set = true;
+  if (frame->signature->result != type)
+    return breach(*frame, op + " for a result of type " + std::string(type_name(frame->signature->result)));
+  if (frame->next < frame->signature->parameters.size())
+    return breach(*frame, op + " before parameter " + frame->signature->parameters[frame->next].name + " was fetched");
+  frame->outcome.value = std::move(value);
+  frame->outcome.set_returned = result;
+}
+
+Outcome run(ZELFunction function, Frame &frame) {
+  Frame *outer = current;
+  current = &frame;
+  frame.outcome.returned = function();
+  current = outer;
+  if (frame.signature && !frame.set) breach(frame, "no Set");
+  if (!frame.outcome.error.empty()) frame.outcome.value.reset();
+  return std::move(frame.outcome);
+}
+
+bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Takes a name from the front of `text`.
+std::string_view take_name(std::string_view &text) {
+  std::size_t n = 0;
+  while (n < text.size() && is_name_char(text[n])) ++n;
+  if (n > 0 && std::isdigit(static_cast<unsigned char>(text[0]))) n = 0;
+  std::string_view name = text.substr(0, n);
+  text.remove_prefix(n);
+  return name;
+}
+
+bool take(std::string_view &text, std::string_view what) {
+  if (!text.starts_with(what)) return false;
+  text.remove_prefix(what.size());
+  return true;
+}
+
+std::optional<Type> type_named(std::string_view name) {
+  for (Type t : {Type::Numeric, Type::String, Type::Date})
+    if (type_name(t) == name) return t;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string_view type_name(Type type) {
+  switch (type) {
+    case Type::Numeric: return "Numeric";
+    case Type::String: return "String";
+    case Type::Date: return "Date";
+  }
+  return "?";
+}
+
+std::optional<Signature> parse_declaration(std::string_view text, std::string &error) {
+  std::string_view rest = text;
+  auto fail = [&](const std::string &why) {
+    error = "declaration \"" + std::string(text) + "\": " + why;
+    return false;
+  };
+  // A type, a blank and a name; `what` names the part for a message.
+  auto typed_name = [&](const std::string &what, Type &type, std::string &name) {
+    const std::string type_text(take_name(rest));
+    if (type_text.empty()) return fail("expected the type of " + what);
+    const std::optional<Type> t = type_named(type_text);
+    if (!t) return fail("unknown type \"" + type_text + "\"");
+    if (!take(rest, " ")) return fail("expected a blank after \"" + type_text + "\"");
+    name = take_name(rest);
+    if (name.empty()) return fail("expected the name of " + what);
+    type = *t;
+    return true;
+  };
+  Signature signature;
+  bool ok = typed_name("the function", signature.result, signature.name);
+  if (ok && !take(rest, "(")) ok = fail("expected \"(\" after the name");
+  if (ok && !take(rest, ")")) {
+    do {
+      Parameter p{};
+      ok = typed_name("a parameter", p.type, p.name);
+      signature.parameters.push_back(std::move(p));
+    } while (ok && take(rest, ", "));
+    if (ok && !take(rest, ")")) ok = fail("expected \", \" or \")\" after a parameter");
+  }
+  if (ok && !rest.empty()) ok = fail("unexpected text after \")\"");
+  if (!ok) return std::nullopt;
+  return signature;
+}
+
+std::vector<Registration> registrations() {
+  std::lock_guard lock(registry_mutex);
+  return registry;
+}
+
+std::vector<std::string> refusals() {
+  std::lock_guard lock(registry_mutex);
+  return refused;
+}
+
+void clear_registrations() {
+  std::lock_guard lock(registry_mutex);
+  registry.clear();
+  refused.clear();
+}
+
+std::optional<Registration> find(std::string_view name) {
+  std::lock_guard lock(registry_mutex);
+  for (auto r = registry.rbegin(); r != registry.rend(); ++r)
+    if (r->signature.name == name) return *r;
+  return std::nullopt;
+}
+
+Outcome initialise(ZELFunction on_init) {
+  Frame frame;
+  return run(on_init, frame);
+}
+
+Outcome invoke(const Registration &registration, std::span<const Argument> arguments) {
+  const std::vector<Parameter> &parameters = registration.signature.parameters;
+  bool matches = arguments.size() == parameters.size();
+  for (std::size_t i = 0; matches && i < arguments.size(); ++i)
+    matches = arguments[i].index() == static_cast<std::size_t>(parameters[i].type);
+  if (!matches) {
+    Outcome mismatch;
+    mismatch.error = registration.signature.name + ": arguments that do not match the parameters";
+    return mismatch;
+  }
+  Frame frame;
+  frame.signature = &registration.signature;
+  frame.arguments = arguments;
+  return run(registration.function, frame);
+}
+
+}  // namespace tools
+
+using namespace tools;
+
+extern "C" {
+
+int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
+  const int result = next_result();
+  std::string error;
+  std::optional<Signature> signature;
+  if (!function)
+    error = "declaration \"" + std::string(declaration ? declaration : "") + "\": no function";
+  else if (!declaration)
+    error = "a declaration without text";
+  else
+    signature = parse_declaration(declaration, error);
+  std::lock_guard lock(registry_mutex);
+  if (signature)
+    registry.push_back({function, declaration, std::move(*signature), result});
+  else
+    refused.push_back(std::move(error));
+  return result;
+}
+
+int ZEL_CALL ZELGetSLong(std::int32_t *value) {
+  const int result = next_result();
+  if (const Argument *a = fetch("ZELGetSLong", Type::Numeric, value)) *value = std::get<std::int32_t>(*a);
+  return result;
+}
+
+int ZEL_CALL ZELGetDateTime(std::int32_t *present, std::uint32_t *value) {
+  const int result = next_result();
+  if (const Argument *a = fetch("ZELGetDateTime", Type::Date, present && value ? value : nullptr)) {
+    const Date &date = std::get<Date>(*a);
+    *present = date.present ? 1 : 0;
+    if (date.present || date.stale) *value = date.value;
+  }
+  return result;
+}
+
+int ZEL_CALL ZELSetString(const char *text) {
+  const int result = next_result();
+  if (text)
+    deliver("ZELSetString", Type::String, std::string(text), result);
+  else if (current)
+    breach(*current, "ZELSetString without a text");
+  return result;
+}
+
+int ZEL_CALL ZELSetDouble(double value) {
+  const int result = next_result();
+  deliver("ZELSetDouble", Type::Numeric, value, result);
+  return result;
+}
+
+}  // extern "C"
