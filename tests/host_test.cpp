@@ -1,0 +1,170 @@
+// The stand-in host on its own: declaration texts, the call protocol it
+// enforces, and the reading of expressions and arguments.
+#include "evaluate.h"
+#include "tools.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Extension functions that keep or break the protocol in one way each.
+std::int32_t v = 0;
+int ZEL_CALL keeps() { return ZELGetSLong(&v), ZELSetString("kept"); }
+int ZEL_CALL gets_twice() { return ZELGetSLong(&v), ZELGetSLong(&v), ZELSetString("x"); }
+int ZEL_CALL gets_a_date() {
+  std::int32_t present = 0;
+  std::uint32_t value = 0;
+  return ZELGetDateTime(&present, &value), ZELSetString("x");
+}
+int ZEL_CALL gets_after_set() { return ZELGetSLong(&v), ZELSetString("x"), ZELGetSLong(&v); }
+int ZEL_CALL sets_nothing() { return ZELGetSLong(&v); }
+int ZEL_CALL sets_twice() { return ZELGetSLong(&v), ZELSetString("x"), ZELSetString("y"); }
+int ZEL_CALL sets_a_number() { return ZELGetSLong(&v), ZELSetDouble(1.0); }
+int ZEL_CALL sets_before_get() { return ZELSetString("x"); }
+int ZEL_CALL gets_nowhere() { return ZELGetSLong(nullptr), ZELSetString("x"); }
+int ZEL_CALL sets_no_text() { return ZELGetSLong(&v), ZELSetString(nullptr); }
+
+class Host : public ::testing::Test {
+ protected:
+  void SetUp() override { tools::clear_registrations(); }
+  void TearDown() override { tools::clear_registrations(); }
+};
+
+TEST_F(Host, ParsesDeclarations) {
+  using tools::Type;
+  std::string error;
+  const std::optional<tools::Signature> s = tools::parse_declaration("Numeric DateDiff(Date V1, Date V2)", error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(s->result, Type::Numeric);
+  EXPECT_EQ(s->name, "DateDiff");
+  ASSERT_EQ(s->parameters.size(), 2u);
+  EXPECT_EQ(s->parameters[1].type, Type::Date);
+  EXPECT_EQ(s->parameters[1].name, "V2");
+  ASSERT_TRUE(tools::parse_declaration("String Now()", error));
+  EXPECT_TRUE(tools::parse_declaration("String Now()", error)->parameters.empty());
+}
+
+TEST_F(Host, RefusesMalformedDeclarationsQuotingThem) {
+  const struct {
+    const char *text, *why;
+  } cases[] = {
+      {"", "expected the type of the function"},
+      {"String", "expected a blank"},
+      {"String FormatasTime", "expected \"(\""},
+      {"Strin FormatasTime(Numeric V)", "unknown type \"Strin\""},
+      {"String FormatasTime(Number V)", "unknown type \"Number\""},
+      {"String  FormatasTime(Numeric V)", "expected the name of the function"},
+      {"String 1F(Numeric V)", "expected the name of the function"},
+      {"String F(Numeric)", "expected a blank"},
+      {"String F(Numeric V,Numeric W)", "expected \", \" or \")\""},
+      {"String F(Numeric V, )", "expected the type of a parameter"},
+      {"String F(Numeric V", "expected \", \" or \")\""},
+      {"String F(Numeric V) ", "unexpected text"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_NE(AddFunctionCall(keeps, c.text), 0);
+    const std::vector<std::string> refusals = tools::refusals();
+    ASSERT_EQ(refusals.size(), 1u) << c.text;
+    EXPECT_EQ(refusals[0].find("declaration \"" + std::string(c.text) + "\": "), 0u) << refusals[0];
+    EXPECT_NE(refusals[0].find(c.why), std::string::npos) << refusals[0];
+    EXPECT_TRUE(tools::registrations().empty()) << c.text;
+    tools::clear_registrations();
+  }
+}
+
+TEST_F(Host, EnforcesTheCallProtocol) {
+  const struct {
+    ZELFunction function;
+    const char *declaration, *breach;
+  } cases[] = {
+      {keeps, "String F(Numeric V)", ""},
+      {gets_twice, "String F(Numeric V)", "F: ZELGetSLong beyond the 1 declared parameter(s)"},
+      {gets_a_date, "String F(Numeric V)", "F: ZELGetDateTime for parameter V of type Numeric"},
+      {gets_after_set, "String F(Numeric V)", "F: ZELGetSLong after the Set"},
+      {sets_nothing, "String F(Numeric V)", "F: no Set"},
+      {sets_twice, "String F(Numeric V)", "F: a second Set, ZELSetString"},
+      {sets_a_number, "String F(Numeric V)", "F: ZELSetDouble for a result of type String"},
+      {sets_before_get, "String F(Numeric V)", "F: ZELSetString before parameter V was fetched"},
+      {gets_nowhere, "String F(Numeric V)", "F: ZELGetSLong without a place for the value"},
+      {sets_no_text, "String F(Numeric V)", "F: ZELSetString without a text"},
+  };
+  for (const auto &c : cases) {
+    AddFunctionCall(c.function, c.declaration);
+    const tools::Argument argument = std::int32_t{7};
+    const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
+    EXPECT_EQ(outcome.error, c.breach);
+    EXPECT_EQ(outcome.value.has_value(), outcome.error.empty()) << c.breach;
+    tools::clear_registrations();
+  }
+  const tools::Outcome init = tools::initialise(keeps);
+  EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");
+}
+
+TEST_F(Host, EachOperationReturnsADistinctResult) {
+  const int first = AddFunctionCall(keeps, "String F(Numeric V)");
+  const tools::Argument argument = std::int32_t{7};
+  const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
+  EXPECT_EQ(outcome.returned, outcome.set_returned);
+  EXPECT_NE(outcome.returned, first);
+  EXPECT_NE(outcome.returned, 0);
+}
+
+TEST_F(Host, ReadsNumericArguments) {
+  const struct {
+    const char *text;
+    std::optional<std::int32_t> value;
+  } cases[] = {
+      {"0", 0},       {"-0", 0},         {"42", 42},     {"1.9", 1},   {"-1.9", -1},  {"1e3", 1000},
+      {"2147483647", 2147483647},        {"2147483647.99", 2147483647},
+      {"-2147483648", -2147483647 - 1},  {"-2147483648.99", -2147483647 - 1},
+      {"2147483648", std::nullopt},      {"-2147483649", std::nullopt}, {"1e10", std::nullopt},
+      {"1e999", std::nullopt},           {"inf", std::nullopt},         {"nan", std::nullopt},
+      {"", std::nullopt},                {"1x", std::nullopt},          {"+1", std::nullopt},
+      {"0x10", std::nullopt},            {"1,5", std::nullopt},
+  };
+  for (const auto &c : cases) {
+    std::string error;
+    EXPECT_EQ(zelhost::parse_numeric(c.text, error), c.value) << c.text;
+    EXPECT_EQ(error.empty(), c.value.has_value()) << c.text << ": " << error;
+  }
+}
+
+TEST_F(Host, RefusesBadExpressions) {
+  AddFunctionCall(keeps, "String F(Numeric V)");
+  AddFunctionCall(sets_nothing, "String Bad(Numeric V)");
+  const struct {
+    const char *expression, *error;
+  } cases[] = {
+      {"", "expected a call"},
+      {"F", "expected a call"},
+      {"F(1", "unbalanced parentheses"},
+      {"F 1)", "unbalanced parentheses"},
+      {"F((1))", "expected a call"},
+      {"F(1)x", "expected a call"},
+      {"1F(1)", "malformed function name \"1F\""},
+      {"G(1)", "unknown function \"G\""},
+      {"F()", "F takes 1 argument(s), not 0"},
+      {"F(1, 2)", "F takes 1 argument(s), not 2"},
+      {"F(x)", "malformed Numeric argument \"x\""},
+      {"F(4294967296)", "outside the signed 32-bit range"},
+      {"Bad(1)", "protocol breach: Bad: no Set"},
+  };
+  for (const auto &c : cases) {
+    const zelhost::Evaluation e = zelhost::evaluate(c.expression);
+    EXPECT_FALSE(e.ok) << c.expression;
+    EXPECT_NE(e.text.find(c.error), std::string::npos) << c.expression << ": " << e.text;
+  }
+  const zelhost::Evaluation e = zelhost::evaluate("  F ( 12 ) ");
+  EXPECT_TRUE(e.ok) << e.text;
+  EXPECT_EQ(e.text, "kept");
+}
+
+TEST_F(Host, PrintsNumbersInTheirShortestForm) {
+  EXPECT_EQ(zelhost::format_value(1.0), "1");
+  EXPECT_EQ(zelhost::format_value(0.5), "0.5");
+  EXPECT_EQ(zelhost::format_value(1.0 / 86400.0), "1.1574074074074073e-05");
+  EXPECT_EQ(zelhost::format_value(-49710.26961805556), "-49710.26961805556");
+  EXPECT_EQ(zelhost::format_value(std::string("0:00:00")), "0:00:00");
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// The built extension library, loaded into the stand-in host as zelhost
+// loads it.
+#include "loader.h"
+#include "tools.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class Library : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tools::clear_registrations();
+    std::string error;
+    std::optional<zelhost::Library> loaded = zelhost::load(ZEL_LIBRARY, error);
+    ASSERT_TRUE(loaded) << error;
+    library = *loaded;
+  }
+  void TearDown() override {
+    tools::clear_registrations();
+    zelhost::unload(library);
+  }
+
+  tools::Outcome init() { return tools::initialise(library.on_init); }
+
+  tools::Outcome call(const char *name, std::vector<tools::Argument> arguments) {
+    const std::optional<tools::Registration> r = tools::find(name);
+    if (!r) {
+      ADD_FAILURE() << name << " is not registered";
+      return {};
+    }
+    return tools::invoke(*r, arguments);
+  }
+
+  zelhost::Library library{};
+};
+
+const char *const declarations[] = {"String FormatasTime(Numeric V)"};
+
+TEST_F(Library, LoadingAloneRegistersNothing) { EXPECT_TRUE(tools::registrations().empty()); }
+
+TEST_F(Library, OnInitRegistersEachFunctionOnceInOrder) {
+  const tools::Outcome outcome = init();
+  EXPECT_EQ(outcome.error, "");
+  const std::vector<tools::Registration> r = tools::registrations();
+  ASSERT_EQ(r.size(), std::size(declarations));
+  for (std::size_t i = 0; i < r.size(); ++i) EXPECT_STREQ(r[i].declaration, declarations[i]) << i;
+  EXPECT_EQ(outcome.returned, r.back().returned) << "OnInit passes on its last AddFunctionCall's result";
+  EXPECT_TRUE(tools::refusals().empty());
+}
+
+TEST_F(Library, SecondOnInitRegistersAgain) {
+  init();
+  init();
+  const std::vector<tools::Registration> r = tools::registrations();
+  ASSERT_EQ(r.size(), 2 * std::size(declarations));
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    EXPECT_STREQ(r[i].declaration, declarations[i % std::size(declarations)]);
+    EXPECT_EQ(r[i].declaration, r[i % std::size(declarations)].declaration) << "the same static text";
+  }
+}
+
+TEST_F(Library, FormatasTime) {
+  const struct {
+    std::int32_t v;
+    const char *text;
+  } cases[] = {
+      {0, "0:00:00"},           {59, "0:00:59"},         {60, "0:01:00"},
+      {3599, "0:59:59"},        {3600, "1:00:00"},       {3661, "1:01:01"},
+      {35999, "9:59:59"},       {36000, "10:00:00"},     {86399, "23:59:59"},
+      {86400, "24:00:00"},      {360000, "100:00:00"},   {3599999, "999:59:59"},
+      {3600000, "1000:00:00"},  {35999999, "9999:59:59"}, {36000000, "10000:00:00"},
+      {359999999, "99999:59:59"}, {360000000, "100000:00:00"}, {-1, "-0:00:01"},
+      {-59, "-0:00:59"},        {-60, "-0:01:00"},       {-3661, "-1:01:01"},
+      {-360000000, "-100000:00:00"}, {2147483647, "596523:14:07"}, {-2147483647, "-596523:14:07"},
+      {-2147483647 - 1, "-596523:14:08"},
+  };
+  init();
+  for (const auto &c : cases) {
+    const tools::Outcome outcome = call("FormatasTime", {c.v});
+    ASSERT_TRUE(outcome.value) << c.v << ": " << outcome.error;
+    EXPECT_EQ(std::get<std::string>(*outcome.value), c.text) << c.v;
+    EXPECT_EQ(outcome.returned, outcome.set_returned) << "passes on ZELSetString's result";
+  }
+}
+
+}  // namespace
