@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <vector>
 
@@ -26,12 +27,58 @@ std::optional<tools::Argument> convert(tools::Type type, std::string_view text, 
       if (std::optional<std::int32_t> n = parse_numeric(text, error)) return *n;
       return std::nullopt;
     case tools::Type::String: return std::string(text);
-    case tools::Type::Date: error = "Date arguments are not read yet"; return std::nullopt;
+    case tools::Type::Date:
+      if (std::optional<tools::Date> date = parse_date(text, error)) return *date;
+      return std::nullopt;
   }
   return std::nullopt;
 }
 
+// The number written with exactly `width` decimal digits at `at`.
+std::optional<int> digits(std::string_view text, std::size_t at, std::size_t width) {
+  if (text.size() < at + width) return std::nullopt;
+  int value = 0;
+  for (char c : text.substr(at, width)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
 }  // namespace
+
+std::optional<tools::Date> parse_date(std::string_view text, std::string &error) {
+  using namespace std::chrono;
+  if (text == "null") return tools::Date{};
+
+  const std::string quoted = "Date argument \"" + std::string(text) + "\"";
+  const bool has_time = text.size() == 16 || text.size() == 19;
+  const bool has_seconds = text.size() == 19;
+  const std::optional<int> y = digits(text, 0, 4), mo = digits(text, 5, 2), d = digits(text, 8, 2);
+  const std::optional<int> h = has_time ? digits(text, 11, 2) : 0, mi = has_time ? digits(text, 14, 2) : 0;
+  const std::optional<int> s = has_seconds ? digits(text, 17, 2) : 0;
+  const bool well_formed = (text.size() == 10 || has_time) && text[4] == '-' && text[7] == '-' &&
+                           (!has_time || ((text[10] == ' ' || text[10] == 'T') && text[13] == ':')) &&
+                           (!has_seconds || text[16] == ':') && y && mo && d && h && mi && s;
+  if (!well_formed) {
+    error = "malformed " + quoted + " (expected YYYY-MM-DD, YYYY-MM-DD HH:MM, YYYY-MM-DD HH:MM:SS or null)";
+    return std::nullopt;
+  }
+  const year_month_day day{year{*y}, month{static_cast<unsigned>(*mo)}, std::chrono::day{static_cast<unsigned>(*d)}};
+  if (!day.ok()) error = quoted + ": there is no such day";
+  else if (*h > 23) error = quoted + ": the hour is outside 00-23";
+  else if (*mi > 59) error = quoted + ": the minute is outside 00-59";
+  else if (*s > 59) error = quoted + ": the second is outside 00-59";
+  if (!error.empty()) return std::nullopt;
+
+  const sys_seconds moment = sys_days{day} + hours{*h} + minutes{*mi} + seconds{*s};
+  const std::int64_t count = moment.time_since_epoch().count();
+  if (count < 0 || count > 0xFFFFFFFF) {
+    error = quoted + " is outside 1970-01-01 00:00:00 to 2106-02-07 06:28:15";
+    return std::nullopt;
+  }
+  return tools::Date{true, static_cast<std::uint32_t>(count), false};
+}
 
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error) {
   const char *last = text.data() + text.size();

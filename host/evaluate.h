@@ -17,6 +17,12 @@ namespace zelhost {
 // signed 32-bit range is refused, never wrapped.
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error);
 
+// A Date argument: "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS"
+// (a 'T' may stand for the blank), read as UTC and counted in seconds from
+// 1970-01-01 00:00:00, so from that moment to 2106-02-07 06:28:15; or "null",
+// an absent date.
+std::optional<tools::Date> parse_date(std::string_view text, std::string &error);
+
 // A result as zelhost prints it: a String as its bare text, a Numeric in the
 // shortest form that reads back to the same double.
 std::string format_value(const tools::Value &value);

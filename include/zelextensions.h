@@ -23,6 +23,7 @@ extern "C" {
 ZELEXT_API int ZEL_CALL OnInit(void);
 
 ZELEXT_API int ZEL_CALL FormatasTime(void);
+ZELEXT_API int ZEL_CALL DateDiff(void);
 
 }  // extern "C"
 

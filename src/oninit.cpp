@@ -12,6 +12,7 @@ struct Registration {
 
 constexpr Registration registrations[] = {
     {FormatasTime, "String FormatasTime(Numeric V)"},
+    {DateDiff, "Numeric DateDiff(Date V1, Date V2)"},
 };
 
 }  // namespace

@@ -167,4 +167,62 @@ TEST_F(Host, PrintsNumbersInTheirShortestForm) {
   EXPECT_EQ(zelhost::format_value(std::string("0:00:00")), "0:00:00");
 }
 
+TEST_F(Host, ReadsDateArguments) {
+  const struct {
+    const char *text;
+    std::optional<std::uint32_t> value;
+    const char *error;
+  } cases[] = {
+      {"1970-01-01", 0, ""},
+      {"1970-01-01 00:00:01", 1, ""},
+      {"1972-02-29", 68169600, ""},
+      {"2000-02-29", 951782400, ""},
+      {"2024-02-29 12:00", 1709208000, ""},
+      {"2024-02-29T12:00:00", 1709208000, ""},
+      {"2038-01-19 03:14:08", 2147483648u, ""},
+      {"2100-02-28 23:59:59", 4107542399u, ""},
+      {"2100-03-01", 4107542400u, ""},
+      {"2106-02-07 06:28:15", 4294967295u, ""},
+      {"2023-02-29", std::nullopt, "no such day"},
+      {"2100-02-29", std::nullopt, "no such day"},
+      {"2024-04-31", std::nullopt, "no such day"},
+      {"2024-13-01", std::nullopt, "no such day"},
+      {"2024-00-10", std::nullopt, "no such day"},
+      {"2024-01-00", std::nullopt, "no such day"},
+      {"2024-01-01 24:00", std::nullopt, "hour is outside 00-23"},
+      {"2024-01-01 23:60", std::nullopt, "minute is outside 00-59"},
+      {"2024-01-01 23:59:60", std::nullopt, "second is outside 00-59"},
+      {"1969-12-31 23:59:59", std::nullopt, "is outside 1970-01-01 00:00:00 to 2106-02-07 06:28:15"},
+      {"2106-02-07 06:28:16", std::nullopt, "is outside"},
+      {"9999-12-31", std::nullopt, "is outside"},
+      {"0000-01-01", std::nullopt, "is outside"},
+  };
+  for (const auto &c : cases) {
+    std::string error;
+    const std::optional<tools::Date> date = zelhost::parse_date(c.text, error);
+    ASSERT_EQ(date.has_value(), c.value.has_value()) << c.text << ": " << error;
+    if (date) {
+      EXPECT_TRUE(date->present) << c.text;
+      EXPECT_EQ(date->value, *c.value) << c.text;
+    } else {
+      EXPECT_EQ(error.find("Date argument \"" + std::string(c.text) + "\""), 0u) << error;
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+  }
+  std::string error;
+  const std::optional<tools::Date> absent = zelhost::parse_date("null", error);
+  ASSERT_TRUE(absent);
+  EXPECT_FALSE(absent->present);
+}
+
+TEST_F(Host, RefusesMalformedDates) {
+  for (const char *text : {"", "NULL", "24-01-01", "2024/01/01", "2024-1-01", "+024-01-01", "2024-01-01 1:00",
+                           "2024-01-01  01:00", "2024-01-01x01:00", "2024-01-01 01:00:0", "2024-01-01 01-00",
+                           "2024-01-01 01:00:00Z", "2024-01-01T", "2024-01-01 01:00:00.5"}) {
+    std::string error;
+    EXPECT_FALSE(zelhost::parse_date(text, error)) << text;
+    EXPECT_EQ(error.find("malformed Date argument \"" + std::string(text) + "\""), 0u) << error;
+  }
+}
+
 }  // namespace

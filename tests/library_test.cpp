@@ -37,7 +37,17 @@ class Library : public ::testing::Test {
   zelhost::Library library{};
 };
 
-const char *const declarations[] = {"String FormatasTime(Numeric V)"};
+const char *const declarations[] = {"String FormatasTime(Numeric V)", "Numeric DateDiff(Date V1, Date V2)"};
+
+constexpr std::uint32_t last_date = 0xFFFFFFFF;
+
+tools::Date date(std::uint32_t value) { return {true, value, false}; }
+
+// Doubles compared bit for bit, so that -0.0 differs from 0.0.
+::testing::AssertionResult same_bits(double expected, double actual) {
+  if (std::memcmp(&expected, &actual, sizeof expected) == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "expected " << std::hexfloat << expected << ", got " << actual;
+}
 
 TEST_F(Library, LoadingAloneRegistersNothing) { EXPECT_TRUE(tools::registrations().empty()); }
 
@@ -83,6 +93,52 @@ TEST_F(Library, FormatasTime) {
     ASSERT_TRUE(outcome.value) << c.v << ": " << outcome.error;
     EXPECT_EQ(std::get<std::string>(*outcome.value), c.text) << c.v;
     EXPECT_EQ(outcome.returned, outcome.set_returned) << "passes on ZELSetString's result";
+  }
+}
+
+TEST_F(Library, DateDiffIsTheNearestDoubleToTheDays) {
+  const struct {
+    std::uint32_t t1, t2;
+    double days;
+  } cases[] = {
+      {0, 0, 0.0},
+      {1000, 1000 + 86400, 1.0},
+      {1000, 1000 + 43200, 0.5},
+      {0, 1, 1.1574074074074073e-05},
+      {0, 90061, 1.042372685185185},
+      {86400, 0, -1.0},
+      {0, last_date, 49710.26961805556},
+      {last_date, 0, -49710.26961805556},
+      {last_date, last_date, 0.0},
+      {last_date, last_date - 86400, -1.0},
+      {last_date - 1, last_date, 1.1574074074074073e-05},
+      // Where multiplying by the reciprocal of 86400 is off by one unit.
+      {0, 5, 5.787037037037037e-05},
+      {7, 17, 0.00011574074074074075},
+      {13, 0, -0.00015046296296296297},
+  };
+  init();
+  for (const auto &c : cases) {
+    const tools::Outcome outcome = call("DateDiff", {date(c.t1), date(c.t2)});
+    ASSERT_TRUE(outcome.value) << outcome.error;
+    EXPECT_TRUE(same_bits(c.days, std::get<double>(*outcome.value))) << c.t1 << " to " << c.t2;
+    EXPECT_EQ(outcome.returned, outcome.set_returned) << "passes on ZELSetDouble's result";
+  }
+}
+
+TEST_F(Library, DateDiffOfAnAbsentDateIsPositiveZero) {
+  // An absent date's value is written anyway, as a careless host might leave
+  // it: it must not be used.
+  const tools::Date absent{false, 86400 * 365, true};
+  const tools::Date present = date(86400 * 7);
+  const struct {
+    tools::Date v1, v2;
+  } cases[] = {{absent, present}, {present, absent}, {absent, absent}, {tools::Date{}, present}, {present, tools::Date{}}};
+  init();
+  for (const auto &c : cases) {
+    const tools::Outcome outcome = call("DateDiff", {c.v1, c.v2});
+    ASSERT_TRUE(outcome.value) << outcome.error;  // both dates fetched, then one Set
+    EXPECT_TRUE(same_bits(0.0, std::get<double>(*outcome.value))) << c.v1.present << c.v2.present;
   }
 }
 

@@ -35,7 +35,7 @@ const std::string zelhost = ZELHOST;
 TEST(Zelhost, ListsTheRegistrations) {
   const Ran r = run(zelhost + " --list");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "String FormatasTime(Numeric V)\n");
+  EXPECT_EQ(r.out, "String FormatasTime(Numeric V)\nNumeric DateDiff(Date V1, Date V2)\n");
   EXPECT_EQ(r.err, "");
 }
 
@@ -50,6 +50,19 @@ TEST(Zelhost, PrintsEachResultAndOneLinePerFailure) {
             "zelhost: FormatasTime(1, 2): FormatasTime takes 1 argument(s), not 2\n"
             "zelhost: FormatasTime(9e9): Numeric argument \"9e9\" is outside the signed 32-bit range\n"
             "zelhost: FormatasTime(x): malformed Numeric argument \"x\"\n");
+}
+
+TEST(Zelhost, EvaluatesDateDiff) {
+  const Ran r = run(zelhost + " 'DateDiff(2024-01-01, 2024-01-02 01:01:01)' 'DateDiff(2024-01-02, 2024-01-01)' "
+                              "'DateDiff(null, 2024-01-01)' 'DateDiff(2023-02-29, 2024-01-01)' 'DateDiff(null)' "
+                              "'DateDiff(1970-01-01, 2106-02-07T06:28:15)' 'DateDiff(2024-01-01, 2024-01-01 25:00)'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "1.042372685185185\n-1\n0\n49710.26961805556\n");
+  EXPECT_EQ(r.err,
+            "zelhost: DateDiff(2023-02-29, 2024-01-01): Date argument \"2023-02-29\": there is no such day\n"
+            "zelhost: DateDiff(null): DateDiff takes 2 argument(s), not 1\n"
+            "zelhost: DateDiff(2024-01-01, 2024-01-01 25:00): Date argument \"2024-01-01 25:00\": the hour is "
+            "outside 00-23\n");
 }
 
 TEST(Zelhost, ReadsExpressionsFromStandardInput) {
