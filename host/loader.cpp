@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view library_file = "zelextensions.dll";
 constexpr std::string_view separators = "\\/";
 
-std::string last_error() {
+std::string system_error() {
   char *text = nullptr;
   const DWORD code = GetLastError();
   FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -27,7 +27,39 @@ std::string last_error() {
   return reason;
 }
 
-void *open_library(const std::string &path) { return LoadLibraryA(path.c_str()); }
+// Windows refuses a DLL whose imports are not all there, but Wine binds a
+// missing one to a stub that aborts when called. So the host checks the
+// imports itself: the first name that its module does not export.
+std::string missing_import(HMODULE library) {
+  auto *base = reinterpret_cast<const unsigned char *>(library);
+  const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+  const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY &imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (imports.Size == 0) return {};
+  for (auto *d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress); d->Name; ++d) {
+    const char *dll = reinterpret_cast<const char *>(base + d->Name);
+    const HMODULE module = GetModuleHandleA(dll);
+    if (!module || !d->OriginalFirstThunk) continue;
+    for (auto *t = reinterpret_cast<const IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk); t->u1.AddressOfData; ++t) {
+      if (IMAGE_SNAP_BY_ORDINAL(t->u1.Ordinal)) continue;
+      const char *name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME *>(base + t->u1.AddressOfData)->Name;
+      if (!GetProcAddress(module, name)) return std::string(dll) + " does not export " + name;
+    }
+  }
+  return {};
+}
+
+void *open_library(const std::string &path, std::string &reason) {
+  const HMODULE library = LoadLibraryA(path.c_str());
+  if (!library) {
+    reason = system_error();
+    return nullptr;
+  }
+  reason = missing_import(library);
+  if (reason.empty()) return library;
+  FreeLibrary(library);
+  return nullptr;
+}
 void *symbol(void *handle, const char *name) {
   return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
@@ -42,16 +74,13 @@ std::string program_path() {
 constexpr std::string_view library_file = "zelextensions.so";
 constexpr std::string_view separators = "/";
 
-std::string last_error() {
-  const char *reason = dlerror();
-  return reason ? reason : "unknown reason";
-}
-
 // Every import bound now, as a Windows loader does: a library whose host
 // lacks an operation does not load.
-void *open_library(const std::string &path) {
+void *open_library(const std::string &path, std::string &reason) {
   // A bare file name would send dlopen to the system's search path.
-  return dlopen((path.find('/') == std::string::npos ? "./" + path : path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void *handle = dlopen((path.find('/') == std::string::npos ? "./" + path : path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) reason = dlerror();
+  return handle;
 }
 void *symbol(void *handle, const char *name) { return dlsym(handle, name); }
 void close_library(void *handle) { dlclose(handle); }
@@ -66,9 +95,10 @@ std::string program_path() {
 }  // namespace
 
 std::optional<Library> load(const std::string &path, std::string &error) {
-  void *handle = open_library(path);
+  std::string reason;
+  void *handle = open_library(path, reason);
   if (!handle) {
-    error = "cannot load \"" + path + "\": " + last_error();
+    error = "cannot load \"" + path + "\": " + reason;
     return std::nullopt;
   }
   void *on_init = symbol(handle, "OnInit");

@@ -16,18 +16,6 @@
 #define ZEL_CALL
 #endif
 
-// The stand-in host builds `tools` with ZEL_TOOLS_EXPORT defined; everyone
-// else imports the operations.
-#if defined(_WIN32)
-#if defined(ZEL_TOOLS_EXPORT)
-#define ZEL_TOOLS_API __declspec(dllexport)
-#else
-#define ZEL_TOOLS_API __declspec(dllimport)
-#endif
-#else
-#define ZEL_TOOLS_API __attribute__((visibility("default")))
-#endif
-
 extern "C" {
 
 // An extension function: no parameters; its arguments and its result pass
@@ -36,20 +24,20 @@ typedef int(ZEL_CALL *ZELFunction)(void);
 
 // Registers `function` under `declaration`, a static text such as
 // "String FormatasTime(Numeric V)" that the host may keep.
-ZEL_TOOLS_API int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration);
+int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration);
 
 // Writes the next argument, converted to a signed 32-bit integer.
-ZEL_TOOLS_API int ZEL_CALL ZELGetSLong(std::int32_t *value);
+int ZEL_CALL ZELGetSLong(std::int32_t *value);
 
 // For the next argument, writes `present` (nonzero when it holds a date) on
 // every call and `value`, seconds from the host's epoch, only when present.
-ZEL_TOOLS_API int ZEL_CALL ZELGetDateTime(std::int32_t *present, std::uint32_t *value);
+int ZEL_CALL ZELGetDateTime(std::int32_t *present, std::uint32_t *value);
 
 // Sets the result to a copy of the NUL-terminated text.
-ZEL_TOOLS_API int ZEL_CALL ZELSetString(const char *text);
+int ZEL_CALL ZELSetString(const char *text);
 
 // Sets the result to the number.
-ZEL_TOOLS_API int ZEL_CALL ZELSetDouble(double value);
+int ZEL_CALL ZELSetDouble(double value);
 
 }  // extern "C"
 
