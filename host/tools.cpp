@@ -1,12 +1,11 @@
 // The stand-in `tools`: the five operations over a per-thread invocation
 // frame, and the registry that AddFunctionCall fills.
 //
-// Each operation returns a number that no other operation in the process
+// Each operation returns a number that no other operation on its thread
 // returns, so a caller can tell which operation's result an extension
 // function passed on.
 #include "tools.h"
 
-#include <atomic>
 #include <cctype>
 #include <mutex>
 
@@ -14,15 +13,15 @@ namespace tools {
 namespace {
 
 struct Frame {
+  Outcome &outcome;  // the caller's, returned to it in place
   const Signature *signature = nullptr;  // null while OnInit runs
   std::span<const Argument> arguments;
   std::size_t next = 0;  // the argument that the next Get fetches
-  Outcome outcome;
   bool set = false;
 };
 
 thread_local Frame *current = nullptr;
-std::atomic<int> last_result{0};
+thread_local int last_result = 0;
 
 std::mutex registry_mutex;
 std::vector<Registration> registry;
@@ -38,59 +37,50 @@ void breach(Frame &frame, std::string_view what) {
 }
 
 // The argument for a Get of `type` by `operation` into `target`, or null
-// after a breach.
+// after a breach. Messages are only built for a breach: this is every call's
+// path.
 const Argument *fetch(std::string_view operation, Type type, const void *target) {
   Frame *frame = current;
   if (!frame) return nullptr;
-  std::string op(operation);
-  if (!target) {
-    breach(*frame, op + " without a place for the value");
+  auto fail = [&](const std::string &what) {
+    breach(*frame, std::string(operation) + what);
     return nullptr;
-  }
-  if (!frame->signature) {
-    breach(*frame, op + " outside an invocation");
-    return nullptr;
-  }
+  };
+  if (!target) return fail(" without a place for the value");
+  if (!frame->signature) return fail(" outside an invocation");
+  if (frame->set) return fail(" after the Set");
   const std::vector<Parameter> &parameters = frame->signature->parameters;
-  if (frame->set) {
-    breach(*frame, op + " after the Set");
-    return nullptr;
-  }
-  if (frame->next >= parameters.size()) {
-    breach(*frame, op + " beyond the " + std::to_string(parameters.size()) + " declared parameter(s)");
-    return nullptr;
-  }
+  if (frame->next >= parameters.size())
+    return fail(" beyond the " + std::to_string(parameters.size()) + " declared parameter(s)");
   const Parameter &parameter = parameters[frame->next];
-  if (parameter.type != type) {
-    breach(*frame, op + " for parameter " + parameter.name + " of type " + std::string(type_name(parameter.type)));
-    return nullptr;
-  }
+  if (parameter.type != type)
+    return fail(" for parameter " + parameter.name + " of type " + std::string(type_name(parameter.type)));
   return &frame->arguments[frame->next++];
 }
 
-void deliver(std::string_view operation, Type type, Value value, int result) {
+template <typename Result>
+void deliver(std::string_view operation, Type type, Result value, int result) {
   Frame *frame = current;
   if (!frame) return;
-  std::string op(operation);
-  if (!frame->signature) return breach(*frame, op + " outside an invocation");
-  if (frame->set) return breach(*frame, "a second Set, " + op);
+  const Signature *signature = frame->signature;
+  if (!signature) return breach(*frame, std::string(operation) + " outside an invocation");
+  if (frame->set) return breach(*frame, "a second Set, " + std::string(operation));
   frame->set = true;
-  if (frame->signature->result != type)
-    return breach(*frame, op + " for a result of type " + std::string(type_name(frame->signature->result)));
-  if (frame->next < frame->signature->parameters.size())
-    return breach(*frame, op + " before parameter " + frame->signature->parameters[frame->next].name + " was fetched");
-  frame->outcome.value = std::move(value);
+  if (signature->result != type)
+    return breach(*frame, std::string(operation) + " for a result of type " + std::string(type_name(signature->result)));
+  if (frame->next < signature->parameters.size())
+    return breach(*frame, std::string(operation) + " before parameter " + signature->parameters[frame->next].name + " was fetched");
+  frame->outcome.value.emplace(value);
   frame->outcome.set_returned = result;
 }
 
-Outcome run(ZELFunction function, Frame &frame) {
+void run(ZELFunction function, Frame &frame) {
   Frame *outer = current;
   current = &frame;
   frame.outcome.returned = function();
   current = outer;
   if (frame.signature && !frame.set) breach(frame, "no Set");
   if (!frame.outcome.error.empty()) frame.outcome.value.reset();
-  return std::move(frame.outcome);
 }
 
 bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -186,8 +176,10 @@ std::optional<Registration> find(std::string_view name) {
 }
 
 Outcome initialise(ZELFunction on_init) {
-  Frame frame;
-  return run(on_init, frame);
+  Outcome outcome;
+  Frame frame{outcome, nullptr, {}};
+  run(on_init, frame);
+  return outcome;
 }
 
 Outcome invoke(const Registration &registration, std::span<const Argument> arguments) {
@@ -195,15 +187,14 @@ Outcome invoke(const Registration &registration, std::span<const Argument> argum
   bool matches = arguments.size() == parameters.size();
   for (std::size_t i = 0; matches && i < arguments.size(); ++i)
     matches = arguments[i].index() == static_cast<std::size_t>(parameters[i].type);
+  Outcome outcome;
   if (!matches) {
-    Outcome mismatch;
-    mismatch.error = registration.signature.name + ": arguments that do not match the parameters";
-    return mismatch;
+    outcome.error = registration.signature.name + ": arguments that do not match the parameters";
+    return outcome;
   }
-  Frame frame;
-  frame.signature = &registration.signature;
-  frame.arguments = arguments;
-  return run(registration.function, frame);
+  Frame frame{outcome, &registration.signature, arguments};
+  run(registration.function, frame);
+  return outcome;
 }
 
 }  // namespace tools
@@ -249,7 +240,7 @@ int ZEL_CALL ZELGetDateTime(std::int32_t *present, std::uint32_t *value) {
 int ZEL_CALL ZELSetString(const char *text) {
   const int result = next_result();
   if (text)
-    deliver("ZELSetString", Type::String, std::string(text), result);
+    deliver("ZELSetString", Type::String, text, result);
   else if (current)
     breach(*current, "ZELSetString without a text");
   return result;

@@ -26,50 +26,42 @@ constexpr char two_digits[] =
     "8081828384858687888990919293949596979899";
 
 // Writes value (below 100) as two digits.
-char *put_two_digits(char *out, std::uint32_t value) {
+void put_two_digits(char *out, std::uint32_t value) {
   out[0] = two_digits[2 * value];
   out[1] = two_digits[2 * value + 1];
-  return out + 2;
-}
-
-// Writes value (at most 596523) in decimal without leading zeros.
-char *put_hours(char *out, std::uint32_t value) {
-  const int digits = value < 10 ? 1 : value < 100 ? 2 : value < 1000 ? 3 : value < 10000 ? 4 : value < 100000 ? 5 : 6;
-  char *end = out + digits;
-  char *p = end;
-  while (value >= 10) {
-    p -= 2;
-    put_two_digits(p, value % 100);
-    value /= 100;
-  }
-  if (p != out) *out = static_cast<char>('0' + value);
-  return end;
 }
 
 }  // namespace
 
+// The text is written from its end backwards, in fixed steps: seconds,
+// minutes, then the hours as six digits, of which the text keeps those that
+// count, with the sign before them. No step depends on the input, so nothing
+// branches on it.
 extern "C" int ZEL_CALL FormatasTime(void) {
   std::int32_t v = 0;
   ZELGetSLong(&v);
 
-  char text[text_size];
-  char *out = text;
   // The magnitude of -2147483648 needs the unsigned width.
-  std::uint32_t magnitude = static_cast<std::uint32_t>(v);
-  if (v < 0) {
-    *out++ = '-';
-    magnitude = 0u - magnitude;
-  }
-  const std::uint32_t hours = magnitude / seconds_per_hour;
+  const bool negative = v < 0;
+  const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  const std::uint32_t hours = magnitude / seconds_per_hour;  // at most 596523: six digits
   const std::uint32_t rest = magnitude - hours * seconds_per_hour;
   const std::uint32_t minutes = rest / seconds_per_minute;
   const std::uint32_t seconds = rest - minutes * seconds_per_minute;
 
-  out = put_hours(out, hours);
-  *out++ = ':';
-  out = put_two_digits(out, minutes);
-  *out++ = ':';
-  out = put_two_digits(out, seconds);
-  *out = '\0';
-  return ZELSetString(text);
+  char text[text_size];
+  char *end = text + text_size;
+  end[-1] = '\0';
+  put_two_digits(end - 3, seconds);
+  end[-4] = ':';
+  put_two_digits(end - 6, minutes);
+  end[-7] = ':';
+  char *hours_end = end - 7;
+  put_two_digits(hours_end - 2, hours % 100);
+  put_two_digits(hours_end - 4, hours / 100 % 100);
+  put_two_digits(hours_end - 6, hours / 10000);
+  const int digits = 1 + (hours >= 10) + (hours >= 100) + (hours >= 1000) + (hours >= 10000) + (hours >= 100000);
+  char *start = hours_end - digits;
+  start[-1] = '-';
+  return ZELSetString(start - negative);
 }

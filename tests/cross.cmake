@@ -31,7 +31,7 @@ if(missing)
   return()
 endif()
 
-set(check ${CMAKE_COMMAND} -DBATCH=${CMAKE_CURRENT_SOURCE_DIR}/batch.txt -P ${CMAKE_CURRENT_SOURCE_DIR}/cross_check.cmake)
+set(check ${CMAKE_COMMAND} -DBATCH=${CMAKE_CURRENT_SOURCE_DIR}/batch.txt -P ${CMAKE_CURRENT_SOURCE_DIR}/artifact_check.cmake)
 set(build ${PROJECT_SOURCE_DIR}/build)
 
 foreach(preset win32 win64)
@@ -41,9 +41,9 @@ foreach(preset win32 win64)
 endforeach()
 
 add_test(NAME win32.dll COMMAND ${CMAKE_COMMAND} -DCHECK=dll -DOBJDUMP=${ZEL_OBJDUMP32}
-  -DDLL=${build}/win32/zelextensions.dll -DFORMAT=pei-i386 -P ${CMAKE_CURRENT_SOURCE_DIR}/cross_check.cmake)
+  -DDLL=${build}/win32/zelextensions.dll -DFORMAT=pei-i386 -P ${CMAKE_CURRENT_SOURCE_DIR}/artifact_check.cmake)
 add_test(NAME win64.dll COMMAND ${CMAKE_COMMAND} -DCHECK=dll -DOBJDUMP=${ZEL_OBJDUMP64}
-  -DDLL=${build}/win64/zelextensions.dll -DFORMAT=pei-x86-64 -P ${CMAKE_CURRENT_SOURCE_DIR}/cross_check.cmake)
+  -DDLL=${build}/win64/zelextensions.dll -DFORMAT=pei-x86-64 -P ${CMAKE_CURRENT_SOURCE_DIR}/artifact_check.cmake)
 # One Wine process over the whole batch: a 32-bit one may be emulated, and slow.
 add_test(NAME win32.run COMMAND ${CMAKE_COMMAND} -DCHECK=compare -DRUNNER=${ZEL_WINE}
   -DEXE=${build}/win32/zelhost.exe -DNATIVE=$<TARGET_FILE:zelhost> ${check})

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -140,6 +142,36 @@ TEST_F(Library, DateDiffOfAnAbsentDateIsPositiveZero) {
     ASSERT_TRUE(outcome.value) << outcome.error;  // both dates fetched, then one Set
     EXPECT_TRUE(same_bits(0.0, std::get<double>(*outcome.value))) << c.v1.present << c.v2.present;
   }
+}
+
+// Reentrant, with no locking: threads calling both functions at once each
+// get their own results.
+TEST_F(Library, ConcurrentCallsKeepTheirOwnResults) {
+  constexpr int threads = 8, calls = 100000;
+  init();
+  const tools::Registration format = *tools::find("FormatasTime"), diff = *tools::find("DateDiff");
+  std::vector<int> failures(threads);
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([&, t] {
+      for (int i = 0; i < calls; ++i) {
+        const auto v = static_cast<std::int32_t>(std::int64_t{i * threads + t} * 2711 - 1000000000);
+        const tools::Argument number = v;
+        const tools::Outcome text = tools::invoke(format, {&number, 1});
+        char expected[16];
+        const std::uint32_t m = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+        std::snprintf(expected, sizeof expected, "%s%u:%02u:%02u", v < 0 ? "-" : "", m / 3600, m / 60 % 60, m % 60);
+        // Whole days apart, so that the expected value is exact.
+        const tools::Argument dates[] = {date(static_cast<std::uint32_t>(t) * 86400u),
+                                         date(static_cast<std::uint32_t>(i % 49000) * 86400u)};
+        const tools::Outcome days = tools::invoke(diff, dates);
+        const bool ok = text.value && std::get<std::string>(*text.value) == expected && days.value &&
+                        std::get<double>(*days.value) == i % 49000 - t;
+        failures[static_cast<std::size_t>(t)] += !ok;
+      }
+    });
+  for (std::thread &thread : pool) thread.join();
+  for (int t = 0; t < threads; ++t) EXPECT_EQ(failures[static_cast<std::size_t>(t)], 0) << "thread " << t;
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
-# Checks of the Windows and 32-bit builds, run by CTest with cmake -P:
+# Checks of what the build made, run by CTest with cmake -P:
+#   CHECK=so       LIBRARY, NM: exports exactly the three functions, imports
+#                  nothing but the five operations (and the C runtime's hooks)
+#   CHECK=data     OBJDUMP, OBJECTS: nothing of the library's in writable data
 #   CHECK=dll      DLL, OBJDUMP, FORMAT: the export and import tables
 #   CHECK=compare  RUNNER, EXE, NATIVE, BATCH: the same lines as the native host
 #   CHECK=lacking  RUNNER, EXE: a tools.dll without ZELSetString is refused
@@ -22,7 +25,36 @@ function(run prefix)
   set(${prefix}_err "${err}" PARENT_SCOPE)
 endfunction()
 
-if(CHECK STREQUAL "dll")
+if(CHECK STREQUAL "so")
+  execute_process(COMMAND ${NM} -D --defined-only --format=just-symbols ${LIBRARY} OUTPUT_VARIABLE defined
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "[^\n]+" defined "${defined}")
+  list(SORT defined)
+  if(NOT defined STREQUAL "DateDiff;FormatasTime;OnInit")
+    fail("${LIBRARY} defines ${defined}, not exactly DateDiff, FormatasTime and OnInit")
+  endif()
+  execute_process(COMMAND ${NM} -D --undefined-only --format=just-symbols ${LIBRARY} OUTPUT_VARIABLE undefined
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "[^\n]+" undefined "${undefined}")
+  # The C runtime's weak hooks for shared objects.
+  list(REMOVE_ITEM undefined _ITM_deregisterTMCloneTable _ITM_registerTMCloneTable __cxa_finalize __gmon_start__)
+  list(SORT undefined)
+  if(NOT undefined STREQUAL "AddFunctionCall;ZELGetDateTime;ZELGetSLong;ZELSetDouble;ZELSetString")
+    fail("${LIBRARY} imports ${undefined}, not exactly the five operations")
+  endif()
+elseif(CHECK STREQUAL "data")
+  foreach(object IN LISTS OBJECTS)
+    execute_process(COMMAND ${OBJDUMP} -h ${object} OUTPUT_VARIABLE sections COMMAND_ERROR_IS_FATAL ANY)
+    # "  <index> <name> <size> ...": any writable data section with a size.
+    string(REGEX MATCHALL "\n +[0-9]+ +\.(data|bss|tdata|tbss)(\.[^ ]*)? +[0-9a-f]+" writable "${sections}")
+    foreach(section IN LISTS writable)
+      if(NOT section MATCHES "\.data\.rel\.ro" AND NOT section MATCHES " 0+$")
+        string(STRIP "${section}" section)
+        fail("${object} has writable data: ${section}")
+      endif()
+    endforeach()
+  endforeach()
+elseif(CHECK STREQUAL "dll")
   execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
   if(NOT dump MATCHES "file format ${FORMAT}\n")
     fail("${DLL} is not ${FORMAT}")
@@ -69,5 +101,5 @@ elseif(CHECK STREQUAL "lacking")
     fail("status ${lacking_status}, stdout \"${lacking_out}\", stderr \"${lacking_err}\"")
   endif()
 else()
-  fail("CHECK=dll, compare or lacking")
+  fail("CHECK=so, data, dll, compare or lacking")
 endif()
