@@ -16,11 +16,6 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool is_name(std::string_view text) {
-  auto name_char = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_'; };
-  return !text.empty() && !(text[0] >= '0' && text[0] <= '9') && std::all_of(text.begin(), text.end(), name_char);
-}
-
 std::optional<tools::Argument> convert(tools::Type type, std::string_view text, std::string &error) {
   switch (type) {
     case tools::Type::Numeric:
@@ -111,7 +106,7 @@ Evaluation evaluate(std::string_view expression) {
   if (open == std::string_view::npos || count('(') != 1 || call.back() != ')')
     return {false, "expected a call such as Name(argument, ...)"};
   const std::string_view name = trim(call.substr(0, open));
-  if (!is_name(name)) return {false, "malformed function name \"" + std::string(name) + "\""};
+  if (!tools::is_name(name)) return {false, "malformed function name \"" + std::string(name) + "\""};
 
   const std::optional<tools::Registration> function = tools::find(name);
   if (!function) return {false, "unknown function \"" + std::string(name) + "\""};

@@ -6,6 +6,7 @@
 // function passed on.
 #include "tools.h"
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 
@@ -89,7 +90,7 @@ bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) |
 std::string_view take_name(std::string_view &text) {
   std::size_t n = 0;
   while (n < text.size() && is_name_char(text[n])) ++n;
-  if (n > 0 && std::isdigit(static_cast<unsigned char>(text[0]))) n = 0;
+  if (!is_name(text.substr(0, n))) n = 0;
   std::string_view name = text.substr(0, n);
   text.remove_prefix(n);
   return name;
@@ -108,6 +109,11 @@ std::optional<Type> type_named(std::string_view name) {
 }
 
 }  // namespace
+
+bool is_name(std::string_view text) {
+  return !text.empty() && !std::isdigit(static_cast<unsigned char>(text[0])) &&
+         std::all_of(text.begin(), text.end(), is_name_char);
+}
 
 std::string_view type_name(Type type) {
   switch (type) {

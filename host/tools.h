@@ -22,6 +22,10 @@ enum class Type { Numeric, String, Date };
 
 std::string_view type_name(Type type);
 
+// A name of the host's language: letters, digits and '_', not starting with a
+// digit.
+bool is_name(std::string_view text);
+
 struct Parameter {
   Type type;
   std::string name;
