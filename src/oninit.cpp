@@ -5,12 +5,12 @@
 
 namespace {
 
-struct Registration {
+struct FunctionEntry {
   ZELFunction function;
   const char *declaration;
 };
 
-constexpr Registration registrations[] = {
+constexpr FunctionEntry functions[] = {
     {FormatasTime, "String FormatasTime(Numeric V)"},
     {DateDiff, "Numeric DateDiff(Date V1, Date V2)"},
 };
@@ -21,6 +21,6 @@ constexpr Registration registrations[] = {
 // the next one, and a second call registers everything again.
 extern "C" int ZEL_CALL OnInit(void) {
   int result = 0;
-  for (const Registration &r : registrations) result = AddFunctionCall(r.function, r.declaration);
+  for (const FunctionEntry &f : functions) result = AddFunctionCall(f.function, f.declaration);
   return result;
 }
