@@ -1,3 +1,5 @@
+// The controls, the inputs and the main loop that both benchmark programs
+// share (see compare.h).
 #include "compare.h"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// The bare host operations that direct_tools.h describes: each Get hands out
+// what the thread put in its frame, each Set leaves its result there.
 #include "direct_tools.h"
 
 #include "zeltools.h"

@@ -58,74 +58,35 @@ TEST_F(Library, OnInitRegistersEachFunctionOnceInOrder) {
   EXPECT_EQ(outcome.error, "");
   const std::vector<tools::Registration> r = tools::registrations();
   ASSERT_EQ(r.size(), std::size(declarations));
-  for (std::size_t i = 0; i < r.size(); ++i) EXPECT_STREQ(r[i].declaration, declarations[i]) << i;
+  for (std::size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i].declaration, declarations[i]) << i;
   EXPECT_EQ(outcome.returned, r.back().returned) << "OnInit passes on its last AddFunctionCall's result";
   EXPECT_TRUE(tools::refusals().empty());
 }
 
+// The library registers again; the host refuses the names it has.
 TEST_F(Library, SecondOnInitRegistersAgain) {
   init();
   init();
-  const std::vector<tools::Registration> r = tools::registrations();
-  ASSERT_EQ(r.size(), 2 * std::size(declarations));
-  for (std::size_t i = 0; i < r.size(); ++i) {
-    EXPECT_STREQ(r[i].declaration, declarations[i % std::size(declarations)]);
-    EXPECT_EQ(r[i].declaration, r[i % std::size(declarations)].declaration) << "the same static text";
-  }
+  EXPECT_EQ(tools::registrations().size(), std::size(declarations));
+  const std::vector<std::string> refusals = tools::refusals();
+  ASSERT_EQ(refusals.size(), std::size(declarations));
+  for (std::size_t i = 0; i < refusals.size(); ++i)
+    EXPECT_EQ(refusals[i].find("declaration \"" + std::string(declarations[i]) + "\": a function named "), 0u)
+        << refusals[i];
 }
 
-TEST_F(Library, FormatasTime) {
-  const struct {
-    std::int32_t v;
-    const char *text;
-  } cases[] = {
-      {0, "0:00:00"},           {59, "0:00:59"},         {60, "0:01:00"},
-      {3599, "0:59:59"},        {3600, "1:00:00"},       {3661, "1:01:01"},
-      {35999, "9:59:59"},       {36000, "10:00:00"},     {86399, "23:59:59"},
-      {86400, "24:00:00"},      {360000, "100:00:00"},   {3599999, "999:59:59"},
-      {3600000, "1000:00:00"},  {35999999, "9999:59:59"}, {36000000, "10000:00:00"},
-      {359999999, "99999:59:59"}, {360000000, "100000:00:00"}, {-1, "-0:00:01"},
-      {-59, "-0:00:59"},        {-60, "-0:01:00"},       {-3661, "-1:01:01"},
-      {-360000000, "-100000:00:00"}, {2147483647, "596523:14:07"}, {-2147483647, "-596523:14:07"},
-      {-2147483647 - 1, "-596523:14:08"},
-  };
+// Each function's results are in cases.txt; here, that each returns what its
+// Set returned.
+TEST_F(Library, EachFunctionPassesOnItsSetsResult) {
   init();
-  for (const auto &c : cases) {
-    const tools::Outcome outcome = call("FormatasTime", {c.v});
-    ASSERT_TRUE(outcome.value) << c.v << ": " << outcome.error;
-    EXPECT_EQ(std::get<std::string>(*outcome.value), c.text) << c.v;
-    EXPECT_EQ(outcome.returned, outcome.set_returned) << "passes on ZELSetString's result";
-  }
-}
-
-TEST_F(Library, DateDiffIsTheNearestDoubleToTheDays) {
-  const struct {
-    std::uint32_t t1, t2;
-    double days;
-  } cases[] = {
-      {0, 0, 0.0},
-      {1000, 1000 + 86400, 1.0},
-      {1000, 1000 + 43200, 0.5},
-      {0, 1, 1.1574074074074073e-05},
-      {0, 90061, 1.042372685185185},
-      {86400, 0, -1.0},
-      {0, last_date, 49710.26961805556},
-      {last_date, 0, -49710.26961805556},
-      {last_date, last_date, 0.0},
-      {last_date, last_date - 86400, -1.0},
-      {last_date - 1, last_date, 1.1574074074074073e-05},
-      // Where multiplying by the reciprocal of 86400 is off by one unit.
-      {0, 5, 5.787037037037037e-05},
-      {7, 17, 0.00011574074074074075},
-      {13, 0, -0.00015046296296296297},
-  };
-  init();
-  for (const auto &c : cases) {
-    const tools::Outcome outcome = call("DateDiff", {date(c.t1), date(c.t2)});
-    ASSERT_TRUE(outcome.value) << outcome.error;
-    EXPECT_TRUE(same_bits(c.days, std::get<double>(*outcome.value))) << c.t1 << " to " << c.t2;
-    EXPECT_EQ(outcome.returned, outcome.set_returned) << "passes on ZELSetDouble's result";
-  }
+  const tools::Outcome text = call("FormatasTime", {std::int32_t{-2147483647 - 1}});
+  ASSERT_TRUE(text.value) << text.error;
+  EXPECT_EQ(std::get<std::string>(*text.value), "-596523:14:08");
+  EXPECT_EQ(text.returned, text.set_returned);
+  const tools::Outcome days = call("DateDiff", {date(last_date), date(0)});
+  ASSERT_TRUE(days.value) << days.error;
+  EXPECT_TRUE(same_bits(-49710.26961805556, std::get<double>(*days.value)));
+  EXPECT_EQ(days.returned, days.set_returned);
 }
 
 TEST_F(Library, DateDiffOfAnAbsentDateIsPositiveZero) {
