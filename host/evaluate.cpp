@@ -1,9 +1,10 @@
+// zelhost's reading of the host's language: calls "Name(arg, ...)", and
+// their Numeric and Date arguments, evaluated against the registry.
 #include "evaluate.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <cmath>
 #include <vector>
 
 namespace zelhost {
@@ -46,7 +47,7 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
   using namespace std::chrono;
   if (text == "null") return tools::Date{};
 
-  const std::string quoted = "Date argument \"" + std::string(text) + "\"";
+  const std::string quoted = "Date argument " + tools::quote(text);
   const bool has_time = text.size() == 16 || text.size() == 19;
   const bool has_seconds = text.size() == 19;
   const std::optional<int> y = digits(text, 0, 4), mo = digits(text, 5, 2), d = digits(text, 8, 2);
@@ -60,11 +61,15 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
     return std::nullopt;
   }
   const year_month_day day{year{*y}, month{static_cast<unsigned>(*mo)}, std::chrono::day{static_cast<unsigned>(*d)}};
-  if (!day.ok()) error = quoted + ": there is no such day";
-  else if (*h > 23) error = quoted + ": the hour is outside 00-23";
-  else if (*mi > 59) error = quoted + ": the minute is outside 00-59";
-  else if (*s > 59) error = quoted + ": the second is outside 00-59";
-  if (!error.empty()) return std::nullopt;
+  const char *why = !day.ok() ? ": there is no such day"
+                    : *h > 23 ? ": the hour is outside 00-23"
+                    : *mi > 59 ? ": the minute is outside 00-59"
+                    : *s > 59  ? ": the second is outside 00-59"
+                               : nullptr;
+  if (why) {
+    error = quoted + why;
+    return std::nullopt;
+  }
 
   const sys_seconds moment = sys_days{day} + hours{*h} + minutes{*mi} + seconds{*s};
   const std::int64_t count = moment.time_since_epoch().count();
@@ -75,24 +80,62 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
   return tools::Date{true, static_cast<std::uint32_t>(count), false};
 }
 
+// Truncation decided on the digits themselves: the value is 0.D x 10^point,
+// where D are its significant digits, so its whole part is the first `point`
+// of them. Only the first eleven can count; more than ten whole digits are
+// out of range anyway.
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error) {
-  const char *last = text.data() + text.size();
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), last, value);
-  if (ec == std::errc::invalid_argument || end != last || std::isnan(value)) {
-    error = "malformed Numeric argument \"" + std::string(text) + "\"";
+  const std::string quoted = "Numeric argument " + tools::quote(text);
+  std::size_t at = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  at += negative;
+  char digits[11];
+  std::size_t kept = 0, mantissa_digits = 0;
+  std::int64_t point = 0;
+  bool fraction = false;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '.' && !fraction) {
+      fraction = true;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    ++mantissa_digits;
+    if (kept == 0 && c == '0') {
+      point -= fraction;  // a leading zero of the fraction
+      continue;
+    }
+    if (kept < sizeof digits) digits[kept++] = c;
+    point += !fraction;
+  }
+  std::int64_t exponent = 0;
+  if (mantissa_digits > 0 && at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    const bool down = ++at < text.size() && text[at] == '-';
+    at += at < text.size() && (text[at] == '-' || text[at] == '+');
+    const std::size_t first = at;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+      exponent = std::min<std::int64_t>(exponent * 10 + (text[at] - '0'), 1'000'000'000);
+    if (at == first) mantissa_digits = 0;  // an exponent without digits
+    if (down) exponent = -exponent;
+  }
+  if (mantissa_digits == 0 || at != text.size()) {
+    error = "malformed " + quoted + " (expected a decimal number such as 12, -1.5, .5 or 2e3)";
     return std::nullopt;
   }
-  const double whole = std::trunc(value);
-  if (ec == std::errc::result_out_of_range || !(whole >= -2147483648.0 && whole <= 2147483647.0)) {
-    error = "Numeric argument \"" + std::string(text) + "\" is outside the signed 32-bit range";
+  point += exponent;
+  if (kept == 0 || point <= 0) return 0;
+  std::int64_t magnitude = 0;
+  for (std::size_t i = 0; point <= 10 && i < static_cast<std::size_t>(point); ++i)
+    magnitude = magnitude * 10 + (i < kept ? digits[i] - '0' : 0);
+  if (point > 10 || magnitude > std::int64_t{2147483647} + negative) {
+    error = quoted + " is outside the signed 32-bit range";
     return std::nullopt;
   }
-  return static_cast<std::int32_t>(whole);
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 std::string format_value(const tools::Value &value) {
-  if (const std::string *text = std::get_if<std::string>(&value)) return *text;
+  if (const std::string *text = std::get_if<std::string>(&value)) return tools::escape(*text);
   char buffer[32];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
   return std::string(buffer, ec == std::errc() ? end : buffer);
@@ -106,7 +149,7 @@ Evaluation evaluate(std::string_view expression) {
   if (open == std::string_view::npos || count('(') != 1 || call.back() != ')')
     return {false, "expected a call such as Name(argument, ...)"};
   const std::string_view name = trim(call.substr(0, open));
-  if (!tools::is_name(name)) return {false, "malformed function name \"" + std::string(name) + "\""};
+  if (!tools::is_name(name)) return {false, "malformed function name " + tools::quote(name)};
 
   const std::optional<tools::Registration> function = tools::find(name);
   if (!function) return {false, "unknown function \"" + std::string(name) + "\""};

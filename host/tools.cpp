@@ -110,6 +110,23 @@ std::optional<Type> type_named(std::string_view name) {
 
 }  // namespace
 
+std::string escape(std::string_view text) {
+  constexpr char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (byte < 0x20 || byte == 0x7F) out += {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
+    else out += c;
+  }
+  return out;
+}
+
+std::string quote(std::string_view text) { return '"' + escape(text) + '"'; }
+
 bool is_name(std::string_view text) {
   return !text.empty() && !std::isdigit(static_cast<unsigned char>(text[0])) &&
          std::all_of(text.begin(), text.end(), is_name_char);
@@ -127,7 +144,7 @@ std::string_view type_name(Type type) {
 std::optional<Signature> parse_declaration(std::string_view text, std::string &error) {
   std::string_view rest = text;
   auto fail = [&](const std::string &why) {
-    error = "declaration \"" + std::string(text) + "\": " + why;
+    error = "declaration " + quote(text) + ": " + why;
     return false;
   };
   // A type, a blank and a name; `what` names the part for a message.
@@ -154,6 +171,14 @@ std::optional<Signature> parse_declaration(std::string_view text, std::string &e
     if (ok && !take(rest, ")")) ok = fail("expected \", \" or \")\" after a parameter");
   }
   if (ok && !rest.empty()) ok = fail("unexpected text after \")\"");
+  // What no operation can fetch or deliver, and a name given twice.
+  if (ok && signature.result == Type::Date) ok = fail("the result is a Date, and no operation delivers a Date");
+  for (auto p = signature.parameters.begin(); ok && p != signature.parameters.end(); ++p) {
+    if (p->type == Type::String)
+      ok = fail("parameter " + p->name + " is a String, and no operation fetches a String");
+    else if (std::any_of(signature.parameters.begin(), p, [&](const Parameter &q) { return q.name == p->name; }))
+      ok = fail("two parameters named " + p->name);
+  }
   if (!ok) return std::nullopt;
   return signature;
 }
@@ -176,8 +201,8 @@ void clear_registrations() {
 
 std::optional<Registration> find(std::string_view name) {
   std::lock_guard lock(registry_mutex);
-  for (auto r = registry.rbegin(); r != registry.rend(); ++r)
-    if (r->signature.name == name) return *r;
+  for (const Registration &r : registry)
+    if (r.signature.name == name) return r;
   return std::nullopt;
 }
 
@@ -211,15 +236,24 @@ extern "C" {
 
 int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
   const int result = next_result();
+  if (current && current->signature) {
+    breach(*current, "AddFunctionCall during an invocation");
+    return result;
+  }
   std::string error;
   std::optional<Signature> signature;
   if (!function)
-    error = "declaration \"" + std::string(declaration ? declaration : "") + "\": no function";
+    error = "declaration " + quote(declaration ? declaration : "") + ": no function";
   else if (!declaration)
     error = "a declaration without text";
   else
     signature = parse_declaration(declaration, error);
   std::lock_guard lock(registry_mutex);
+  if (signature && std::any_of(registry.begin(), registry.end(),
+                               [&](const Registration &r) { return r.signature.name == signature->name; })) {
+    error = "declaration " + quote(declaration) + ": a function named " + signature->name + " is registered already";
+    signature.reset();
+  }
   if (signature)
     registry.push_back({function, declaration, std::move(*signature), result});
   else

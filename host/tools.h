@@ -37,13 +37,19 @@ struct Signature {
   std::vector<Parameter> parameters;
 };
 
-// Parses "Type Name(Type Name, ...)"; on failure returns nothing and says why
-// in `error`, quoting the text.
+// A text as messages and results print it, on one line: a control character
+// as \n, \r, \t or \xHH, and a backslash as \\. `quote` adds double quotes.
+std::string escape(std::string_view text);
+std::string quote(std::string_view text);
+
+// Parses "Type Name(Type Name, ...)" where the operations can serve it: each
+// parameter a Numeric or a Date, the result a Numeric or a String, no name
+// twice. On failure returns nothing and says why in `error`, quoting the text.
 std::optional<Signature> parse_declaration(std::string_view text, std::string &error);
 
 struct Registration {
   ZELFunction function;
-  const char *declaration;  // as given: the library keeps it alive
+  std::string declaration;  // the host's copy of the library's text
   Signature signature;
   int returned;  // what AddFunctionCall returned for it
 };
@@ -61,12 +67,13 @@ struct Date {
 using Argument = std::variant<std::int32_t, std::string, Date>;
 using Value = std::variant<double, std::string>;
 
-// The registrations accepted so far, in order, and the refusals' messages.
+// The registrations accepted so far, in order, and the refusals' messages. A
+// name registers once: a second registration under it is refused.
 std::vector<Registration> registrations();
 std::vector<std::string> refusals();
 void clear_registrations();
 
-// The newest registration of `name`, if any.
+// The registration of `name`, if any.
 std::optional<Registration> find(std::string_view name);
 
 struct Outcome {
@@ -80,7 +87,8 @@ struct Outcome {
 Outcome initialise(ZELFunction on_init);
 
 // Calls the function with the arguments, which must match its parameters,
-// and checks every operation it makes against its signature.
+// and checks every operation it makes against its signature. A registration
+// during the call is a breach.
 Outcome invoke(const Registration &registration, std::span<const Argument> arguments);
 
 }  // namespace tools

@@ -4,34 +4,45 @@
 //
 //   zelhost [--library PATH] [--list] [EXPRESSION...]
 //
-// Exit status: 0 when everything succeeded, 1 when an expression failed or a
-// registration was refused, 2 for a usage error or a library that does not
-// load.
+// Exit status: 0 when everything succeeded, 1 when an expression failed, a
+// registration was refused, or the results could not be written or the
+// expressions read; 2 for a usage error or a library that does not load.
 #include "evaluate.h"
 #include "loader.h"
 #include "tools.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr const char *usage = "usage: zelhost [--library PATH] [--list] [EXPRESSION...]";
+constexpr const char *usage = "usage: zelhost [--library PATH] [--list] [EXPRESSION...] | --version | --help";
 
 int fail_usage(const std::string &why) {
   std::cerr << "zelhost: " << why << "\n" << usage << "\n";
   return 2;
 }
 
+// Writes one line on stdout and passes it on at once, so that every result
+// already computed reaches the reader whatever a later call does. False, after
+// saying why on stderr, when it could not be written.
+bool put(const std::string &line) {
+  if (std::cout << line << '\n' << std::flush) return true;
+  std::cerr << "zelhost: cannot write the results: " << std::strerror(errno) << '\n';
+  return false;
+}
+
 // Prints the result of one expression on stdout, or one line on stderr.
-bool run(const std::string &expression) {
+// False when the expression failed or its result could not be written.
+bool run(const std::string &expression, bool &written) {
   const zelhost::Evaluation result = zelhost::evaluate(expression);
-  if (result.ok)
-    std::cout << result.text << '\n';
-  else
-    std::cerr << "zelhost: " << expression << ": " << result.text << '\n';
-  return result.ok;
+  if (!result.ok) std::cerr << "zelhost: " << tools::escape(expression) << ": " << result.text << '\n';
+  else written = put(result.text);
+  return result.ok && written;
 }
 
 }  // namespace
@@ -43,15 +54,16 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--library") {
-      if (++i == argc) return fail_usage("--library needs a PATH");
+      if (++i == argc || !*argv[i]) return fail_usage("--library needs a PATH");
       path = argv[i];
     } else if (arg == "--list") {
       list = true;
     } else if (arg == "--help") {
-      std::cout << usage << '\n';
-      return 0;
+      return put(usage) ? 0 : 1;
+    } else if (arg == "--version") {
+      return put("zelhost " ZEL_VERSION) ? 0 : 1;
     } else if (arg.starts_with("-")) {
-      return fail_usage("unknown option \"" + arg + "\"");
+      return fail_usage("unknown option " + tools::quote(arg));
     } else {
       expressions.push_back(arg);
     }
@@ -66,25 +78,35 @@ int main(int argc, char **argv) {
   }
   const tools::Outcome init = tools::initialise(library->on_init);
   if (!init.error.empty()) {
-    std::cerr << "zelhost: \"" << path << "\": " << init.error << '\n';
+    std::cerr << "zelhost: " << tools::quote(path) << ": " << init.error << '\n';
     return 2;
   }
 
   int status = 0;
   for (const std::string &refusal : tools::refusals()) {
-    std::cerr << "zelhost: \"" << path << "\": refused " << refusal << '\n';
+    std::cerr << "zelhost: " << tools::quote(path) << ": refused " << refusal << '\n';
     status = 1;
   }
+  bool written = true;
   if (list)
-    for (const tools::Registration &r : tools::registrations()) std::cout << r.declaration << '\n';
+    for (const tools::Registration &r : tools::registrations())
+      if (written) written = put(r.declaration);
 
   if (expressions.empty() && !list) {
-    for (std::string line; std::getline(std::cin, line);)
-      if (line.find_first_not_of(" \t\r") != std::string::npos && !run(line)) status = 1;
+    // One expression a line; a CRLF ends a line as LF does.
+    for (std::string line; written && std::getline(std::cin, line);) {
+      if (line.ends_with('\r')) line.pop_back();
+      if (line.find_first_not_of(" \t") != std::string::npos && !run(line, written)) status = 1;
+    }
+    if (std::ferror(stdin)) {
+      std::cerr << "zelhost: cannot read the expressions: " << std::strerror(errno) << '\n';
+      status = 1;
+    }
   } else {
     for (const std::string &expression : expressions)
-      if (!run(expression)) status = 1;
+      if (written && !run(expression, written)) status = 1;
   }
+  if (!written) status = 1;
 
   tools::clear_registrations();
   zelhost::unload(*library);

@@ -23,6 +23,7 @@ int ZEL_CALL sets_a_number() { return ZELGetSLong(&v), ZELSetDouble(1.0); }
 int ZEL_CALL sets_before_get() { return ZELSetString("x"); }
 int ZEL_CALL gets_nowhere() { return ZELGetSLong(nullptr), ZELSetString("x"); }
 int ZEL_CALL sets_no_text() { return ZELGetSLong(&v), ZELSetString(nullptr); }
+int ZEL_CALL registers() { return ZELGetSLong(&v), AddFunctionCall(keeps, "String G(Numeric V)"), ZELSetString("x"); }
 
 class Host : public ::testing::Test {
  protected:
@@ -60,12 +61,16 @@ TEST_F(Host, RefusesMalformedDeclarationsQuotingThem) {
       {"String F(Numeric V, )", "expected the type of a parameter"},
       {"String F(Numeric V", "expected \", \" or \")\""},
       {"String F(Numeric V) ", "unexpected text"},
+      {"String F(Numeric V)\r\n", "\"String F(Numeric V)\\r\\n\": unexpected text"},
+      {"String F(String s)", "parameter s is a String, and no operation fetches a String"},
+      {"Date F()", "the result is a Date, and no operation delivers a Date"},
+      {"Numeric F(Numeric x, Date x)", "two parameters named x"},
   };
   for (const auto &c : cases) {
     EXPECT_NE(AddFunctionCall(keeps, c.text), 0);
     const std::vector<std::string> refusals = tools::refusals();
     ASSERT_EQ(refusals.size(), 1u) << c.text;
-    EXPECT_EQ(refusals[0].find("declaration \"" + std::string(c.text) + "\": "), 0u) << refusals[0];
+    EXPECT_EQ(refusals[0].find("declaration \""), 0u) << refusals[0];
     EXPECT_NE(refusals[0].find(c.why), std::string::npos) << refusals[0];
     EXPECT_TRUE(tools::registrations().empty()) << c.text;
     tools::clear_registrations();
@@ -87,6 +92,7 @@ TEST_F(Host, EnforcesTheCallProtocol) {
       {sets_before_get, "String F(Numeric V)", "F: ZELSetString before parameter V was fetched"},
       {gets_nowhere, "String F(Numeric V)", "F: ZELGetSLong without a place for the value"},
       {sets_no_text, "String F(Numeric V)", "F: ZELSetString without a text"},
+      {registers, "String F(Numeric V)", "F: AddFunctionCall during an invocation"},
   };
   for (const auto &c : cases) {
     AddFunctionCall(c.function, c.declaration);
@@ -94,10 +100,20 @@ TEST_F(Host, EnforcesTheCallProtocol) {
     const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
     EXPECT_EQ(outcome.error, c.breach);
     EXPECT_EQ(outcome.value.has_value(), outcome.error.empty()) << c.breach;
+    EXPECT_EQ(tools::registrations().size(), 1u) << c.breach;
     tools::clear_registrations();
   }
   const tools::Outcome init = tools::initialise(keeps);
   EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");
+}
+
+TEST_F(Host, ANameRegistersOnce) {
+  AddFunctionCall(keeps, "String F(Numeric V)");
+  AddFunctionCall(sets_nothing, "Numeric F(Date D)");
+  ASSERT_EQ(tools::refusals().size(), 1u);
+  EXPECT_EQ(tools::refusals()[0], "declaration \"Numeric F(Date D)\": a function named F is registered already");
+  ASSERT_EQ(tools::registrations().size(), 1u);
+  EXPECT_EQ(tools::find("F")->function, keeps);
 }
 
 TEST_F(Host, EachOperationReturnsADistinctResult) {
@@ -121,6 +137,14 @@ TEST_F(Host, ReadsNumericArguments) {
       {"1e999", std::nullopt},           {"inf", std::nullopt},         {"nan", std::nullopt},
       {"", std::nullopt},                {"1x", std::nullopt},          {"+1", std::nullopt},
       {"0x10", std::nullopt},            {"1,5", std::nullopt},
+      // Truncated on the digits, not on the nearest double.
+      {"0.99999999999999999", 0},        {"-1.99999999999999999", -1},
+      {"2147483647.9999999999", 2147483647}, {"-2147483648.9999999999", -2147483647 - 1},
+      {"21474836479999999999e-10", 2147483647}, {"0.000000000000000000002147483648e30", std::nullopt},
+      {"1e-400", 0},      {"-1e-400", 0},     {"0e999999999999999999999", 0}, {"00000000000000000000042", 42},
+      {".5", 0},          {"5.", 5},          {"-.5e1", -5},  {"1E+2", 100},  {"1.5e", std::nullopt},
+      {".", std::nullopt}, {"-", std::nullopt}, {"1..2", std::nullopt}, {"1e1.5", std::nullopt},
+      {"infinity", std::nullopt}, {"-inf", std::nullopt}, {"1 2", std::nullopt},
   };
   for (const auto &c : cases) {
     std::string error;
@@ -159,12 +183,14 @@ TEST_F(Host, RefusesBadExpressions) {
   EXPECT_EQ(e.text, "kept");
 }
 
-TEST_F(Host, PrintsNumbersInTheirShortestForm) {
+TEST_F(Host, PrintsValuesOnOneLine) {
+  EXPECT_EQ(zelhost::format_value(std::string("0:00:00")), "0:00:00");
+  EXPECT_EQ(zelhost::format_value(std::string("a\nb\rc\td\\e")), "a\\nb\\rc\\td\\\\e");
+  EXPECT_EQ(zelhost::format_value(std::string("\x01\x1b\x7f \xc3\xa9")), "\\x01\\x1B\\x7F \xc3\xa9");
   EXPECT_EQ(zelhost::format_value(1.0), "1");
   EXPECT_EQ(zelhost::format_value(0.5), "0.5");
   EXPECT_EQ(zelhost::format_value(1.0 / 86400.0), "1.1574074074074073e-05");
   EXPECT_EQ(zelhost::format_value(-49710.26961805556), "-49710.26961805556");
-  EXPECT_EQ(zelhost::format_value(std::string("0:00:00")), "0:00:00");
 }
 
 TEST_F(Host, ReadsDateArguments) {
@@ -198,7 +224,7 @@ TEST_F(Host, ReadsDateArguments) {
       {"0000-01-01", std::nullopt, "is outside"},
   };
   for (const auto &c : cases) {
-    std::string error;
+    std::string error = "left over";  // the result does not depend on it
     const std::optional<tools::Date> date = zelhost::parse_date(c.text, error);
     ASSERT_EQ(date.has_value(), c.value.has_value()) << c.text << ": " << error;
     if (date) {
