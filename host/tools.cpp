@@ -30,6 +30,13 @@ std::vector<std::string> refused;
 
 int next_result() { return ++last_result; }
 
+// The registration of `name`, with the registry locked.
+const Registration *registered(std::string_view name) {
+  for (const Registration &r : registry)
+    if (r.signature.name == name) return &r;
+  return nullptr;
+}
+
 void breach(Frame &frame, std::string_view what) {
   if (!frame.outcome.error.empty()) return;
   frame.outcome.error = frame.signature ? frame.signature->name : std::string("OnInit");
@@ -201,8 +208,7 @@ void clear_registrations() {
 
 std::optional<Registration> find(std::string_view name) {
   std::lock_guard lock(registry_mutex);
-  for (const Registration &r : registry)
-    if (r.signature.name == name) return r;
+  if (const Registration *r = registered(name)) return *r;
   return std::nullopt;
 }
 
@@ -249,8 +255,7 @@ int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
   else
     signature = parse_declaration(declaration, error);
   std::lock_guard lock(registry_mutex);
-  if (signature && std::any_of(registry.begin(), registry.end(),
-                               [&](const Registration &r) { return r.signature.name == signature->name; })) {
+  if (signature && registered(signature->name)) {
     error = "declaration " + quote(declaration) + ": a function named " + signature->name + " is registered already";
     signature.reset();
   }
