@@ -125,8 +125,9 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
   point += exponent;
   if (kept == 0 || point <= 0) return 0;
   std::int64_t magnitude = 0;
-  for (std::size_t i = 0; point <= 10 && i < static_cast<std::size_t>(point); ++i)
-    magnitude = magnitude * 10 + (i < kept ? digits[i] - '0' : 0);
+  if (point <= 10)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(point); ++i)
+      magnitude = magnitude * 10 + (i < kept ? digits[i] - '0' : 0);
   if (point > 10 || magnitude > std::int64_t{2147483647} + negative) {
     error = quoted + " is outside the signed 32-bit range";
     return std::nullopt;
