@@ -8,8 +8,6 @@
 // date value is never used.
 #include "zelextensions.h"
 
-#include <cstdint>
-
 namespace {
 
 constexpr double seconds_per_day = 86400.0;
@@ -17,17 +15,17 @@ constexpr double seconds_per_day = 86400.0;
 }  // namespace
 
 extern "C" int ZEL_CALL DateDiff(void) {
-  std::int32_t present1 = 0;
-  std::int32_t present2 = 0;
-  std::uint32_t t1 = 0;
-  std::uint32_t t2 = 0;
+  int32_t present1 = 0;
+  int32_t present2 = 0;
+  uint32_t t1 = 0;
+  uint32_t t2 = 0;
   ZELGetDateTime(&present1, &t1);
   ZELGetDateTime(&present2, &t2);
 
   double days = 0.0;
   if (present1 != 0 && present2 != 0) {
     // Widened before subtracting: in 32 bits an earlier t2 would wrap.
-    const std::int64_t seconds = static_cast<std::int64_t>(t2) - static_cast<std::int64_t>(t1);
+    const int64_t seconds = static_cast<int64_t>(t2) - static_cast<int64_t>(t1);
     // Every difference is exact in a double, so one correctly rounded
     // division gives the double nearest the exact quotient.
     days = static_cast<double>(seconds) / seconds_per_day;

@@ -7,12 +7,10 @@
 // The sign stands only in front; the fields are those of the magnitude.
 #include "zelextensions.h"
 
-#include <cstdint>
-
 namespace {
 
-constexpr std::uint32_t seconds_per_minute = 60;
-constexpr std::uint32_t seconds_per_hour = 3600;
+constexpr uint32_t seconds_per_minute = 60;
+constexpr uint32_t seconds_per_hour = 3600;
 
 // The longest text, "-596523:14:08", and its terminator.
 constexpr int text_size = 14;
@@ -26,7 +24,7 @@ constexpr char two_digits[] =
     "8081828384858687888990919293949596979899";
 
 // Writes value (below 100) as two digits.
-void put_two_digits(char *out, std::uint32_t value) {
+void put_two_digits(char *out, uint32_t value) {
   out[0] = two_digits[2 * value];
   out[1] = two_digits[2 * value + 1];
 }
@@ -38,16 +36,16 @@ void put_two_digits(char *out, std::uint32_t value) {
 // count, with the sign before them. No step depends on the input, so nothing
 // branches on it.
 extern "C" int ZEL_CALL FormatasTime(void) {
-  std::int32_t v = 0;
+  int32_t v = 0;
   ZELGetSLong(&v);
 
   // The magnitude of -2147483648 needs the unsigned width.
   const bool negative = v < 0;
-  const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  const std::uint32_t hours = magnitude / seconds_per_hour;  // at most 596523: six digits
-  const std::uint32_t rest = magnitude - hours * seconds_per_hour;
-  const std::uint32_t minutes = rest / seconds_per_minute;
-  const std::uint32_t seconds = rest - minutes * seconds_per_minute;
+  const uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+  const uint32_t hours = magnitude / seconds_per_hour;  // at most 596523: six digits
+  const uint32_t rest = magnitude - hours * seconds_per_hour;
+  const uint32_t minutes = rest / seconds_per_minute;
+  const uint32_t seconds = rest - minutes * seconds_per_minute;
 
   char text[text_size];
   char *end = text + text_size;

@@ -1,0 +1,78 @@
+# What differs between the two families of compilers the project builds
+# with: GNU-like (GCC, clang) and MSVC-like (cl, clang-cl).
+
+# Every target of the project builds warning-free at this level.
+function(zel_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion -Werror)
+  endif()
+endfunction()
+
+# The library's code: no exceptions, no run-time type information, no stack
+# cookies (the runtime that checks them is not linked). On 32-bit x86, SSE2
+# division, so that DateDiff's quotient does not depend on the x87 precision
+# that the host may have set, and no DWARF unwind tables, which nothing there
+# reads.
+function(zel_library_code target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /GR- /EHs-c- /GS-)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_compile_options(${target} PRIVATE /arch:SSE2)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse -fno-asynchronous-unwind-tables)
+    endif()
+  endif()
+endfunction()
+
+# A Windows DLL of the library's code alone: no C or C++ runtime, no entry
+# point, no link time in the file, and on 32-bit no exception handlers
+# (NO_SEH). The exports are named by src/zelextensions.def.
+function(zel_runtime_free_dll target)
+  if(MSVC)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/fltused.cpp)
+    target_link_options(${target} PRIVATE /NODEFAULTLIB /NOENTRY /Brepro /MANIFEST:NO)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_link_options(${target} PRIVATE /SAFESEH)
+    endif()
+  else()
+    # The .def names each export plainly; a __stdcall symbol (OnInit@0)
+    # answers to its plain name without a warning.
+    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,0 -s -Wl,--enable-stdcall-fixup)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_link_options(${target} PRIVATE -Wl,--no-seh)
+    endif()
+  endif()
+endfunction()
+
+# Binds `target` by name to the host's tools.dll, through an import library
+# that the toolchain's librarian, dlltool (binutils' or LLVM's) or lib, makes
+# from our own list of its operations, include/tools.def: no file of the real
+# host is needed. The argument sizes in the list stay only for a __stdcall
+# import, which then imports each operation under its plain name.
+function(zel_import_tools target)
+  set(output ${PROJECT_BINARY_DIR}/tools_imports.lib)
+  set(def ${PROJECT_SOURCE_DIR}/include/tools.def)
+  if(ZEL_CALLING_CONVENTION STREQUAL "stdcall" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(kill_at -k)
+  else()
+    file(READ ${def} text)
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    set(def ${PROJECT_BINARY_DIR}/tools.def)
+    file(WRITE ${def} "${text}")
+  endif()
+  set(x86 $<EQUAL:${CMAKE_SIZEOF_VOID_P},4>)
+  if(CMAKE_DLLTOOL)
+    set(command ${CMAKE_DLLTOOL} -m $<IF:${x86},i386,i386:x86-64> ${kill_at} -d ${def} -l ${output})
+  else()
+    set(command ${CMAKE_AR} /nologo /def:${def} /machine:$<IF:${x86},X86,X64> /out:${output})
+  endif()
+  add_custom_command(OUTPUT ${output} COMMAND ${command} DEPENDS ${def})
+  add_custom_target(tools_imports DEPENDS ${output})
+  add_dependencies(${target} tools_imports)
+  target_link_libraries(${target} PRIVATE ${output})
+endfunction()

@@ -1,0 +1,56 @@
+# The package check, run by CPack once it has made the package (a post-build
+# script): the zip unpacks to one folder of its name holding exactly
+# zelextensions.dll, README.txt, LICENSE.txt and SHA256SUMS; each of the
+# first three is the file that the build made and tested (CPACK_ZEL_DLL,
+# CPACK_ZEL_FILES); SHA256SUMS lists exactly those three with their sums;
+# README.txt gives the DLL's size; and the DLL passes the DLL check.
+include(${CMAKE_CURRENT_LIST_DIR}/binary.cmake)
+
+set(zip ${CPACK_PACKAGE_FILES})
+get_filename_component(name ${zip} NAME_WLE)
+set(work ${CPACK_TOPLEVEL_DIRECTORY}/unpacked)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zip} WORKING_DIRECTORY ${work} COMMAND_ERROR_IS_FATAL ANY)
+file(GLOB top RELATIVE ${work} ${work}/*)
+expect("${zip} holds" "${top}" "${name}")
+set(folder ${work}/${name})
+file(GLOB files RELATIVE ${folder} ${folder}/*)
+expect("${zip} holds in ${name}/" "${files}" "LICENSE.txt;README.txt;SHA256SUMS;zelextensions.dll")
+
+file(STRINGS ${folder}/SHA256SUMS sums)
+set(listed "")
+foreach(line IN LISTS sums)
+  if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
+    message(FATAL_ERROR "${zip}: SHA256SUMS has a line that is no checksum: ${line}")
+  endif()
+  list(APPEND listed "${CMAKE_MATCH_2}")
+  file(SHA256 ${folder}/${CMAKE_MATCH_2} sum)
+  if(NOT sum STREQUAL CMAKE_MATCH_1)
+    message(FATAL_ERROR "${zip}: the checksum of ${CMAKE_MATCH_2} is wrong")
+  endif()
+endforeach()
+expect("${zip}: SHA256SUMS lists" "${listed}" "LICENSE.txt;README.txt;zelextensions.dll")
+
+foreach(built IN LISTS CPACK_ZEL_DLL CPACK_ZEL_FILES)
+  get_filename_component(packed ${built} NAME)
+  if(packed STREQUAL "LICENSE")
+    set(packed LICENSE.txt)
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${folder}/${packed} ${built} RESULT_VARIABLE differ)
+  if(differ)
+    message(FATAL_ERROR "${zip}: its ${packed} is not ${built}")
+  endif()
+endforeach()
+
+set(DLL ${folder}/zelextensions.dll)
+file(SIZE ${DLL} size)
+file(READ ${folder}/README.txt readme)
+if(NOT readme MATCHES "and nothing else, ${size} bytes:")
+  message(FATAL_ERROR "${zip}: README.txt does not give the DLL's size, ${size} bytes")
+endif()
+set(OBJDUMP ${CPACK_ZEL_OBJDUMP})
+set(BITS ${CPACK_ZEL_BITS})
+set(VERSION ${CPACK_PACKAGE_VERSION})
+check_dll()
+message(STATUS "${zip}: the four files, the checksums right, the DLL the one tested, ${CPACK_ZEL_DLL}")
