@@ -25,8 +25,9 @@ constexpr char two_digits[] =
 
 // Writes value (below 100) as two digits.
 void put_two_digits(char *out, uint32_t value) {
-  out[0] = two_digits[2 * value];
-  out[1] = two_digits[2 * value + 1];
+  const uint32_t at = 2 * value;
+  out[0] = two_digits[at];
+  out[1] = two_digits[at + 1];
 }
 
 }  // namespace
