@@ -1,6 +1,7 @@
 // zelhost's reading of the host's language: calls "Name(arg, ...)", and
 // their Numeric and Date arguments, evaluated against the registry.
 #include "evaluate.h"
+#include "printing.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,22 +11,12 @@
 namespace zelhost {
 namespace {
 
-std::string_view trim(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n";
-  const std::size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
+// A parameter is a Numeric or a Date: the registry refuses any other.
 std::optional<tools::Argument> convert(tools::Type type, std::string_view text, std::string &error) {
-  switch (type) {
-    case tools::Type::Numeric:
-      if (std::optional<std::int32_t> n = parse_numeric(text, error)) return *n;
-      return std::nullopt;
-    case tools::Type::String: return std::string(text);
-    case tools::Type::Date:
-      if (std::optional<tools::Date> date = parse_date(text, error)) return *date;
-      return std::nullopt;
+  if (type == tools::Type::Date) {
+    if (std::optional<tools::Date> date = parse_date(text, error)) return *date;
+  } else if (std::optional<std::int32_t> n = parse_numeric(text, error)) {
+    return *n;
   }
   return std::nullopt;
 }
@@ -43,11 +34,18 @@ std::optional<int> digits(std::string_view text, std::size_t at, std::size_t wid
 
 }  // namespace
 
+std::string_view trim(std::string_view text) {
+  constexpr std::string_view blanks = " \t\n\v\f\r";
+  const std::size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::optional<tools::Date> parse_date(std::string_view text, std::string &error) {
   using namespace std::chrono;
   if (text == "null") return tools::Date{};
 
-  const std::string quoted = "Date argument " + tools::quote(text);
+  const std::string quoted = "Date argument " + quote(text);
   const bool has_time = text.size() == 16 || text.size() == 19;
   const bool has_seconds = text.size() == 19;
   const std::optional<int> y = digits(text, 0, 4), mo = digits(text, 5, 2), d = digits(text, 8, 2);
@@ -83,9 +81,16 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
 // Truncation decided on the digits themselves: the value is 0.D x 10^point,
 // where D are its significant digits, so its whole part is the first `point`
 // of them. Only the first eleven can count; more than ten whole digits are
-// out of range anyway.
+// out of range anyway. The point moves by at most the text's length, far
+// below the exponent's cap, so a capped exponent decides as the exact one
+// would.
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error) {
-  const std::string quoted = "Numeric argument " + tools::quote(text);
+  if (text.size() > longest_numeric) {
+    error = "Numeric argument of " + std::to_string(text.size()) + " characters, longer than the " +
+            std::to_string(longest_numeric) + " a number may have";
+    return std::nullopt;
+  }
+  const std::string quoted = "Numeric argument " + quote(text);
   std::size_t at = 0;
   const bool negative = !text.empty() && text[0] == '-';
   at += negative;
@@ -136,7 +141,7 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
 }
 
 std::string format_value(const tools::Value &value) {
-  if (const std::string *text = std::get_if<std::string>(&value)) return tools::escape(*text);
+  if (const std::string *text = std::get_if<std::string>(&value)) return escape(*text);
   char buffer[32];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
   return std::string(buffer, ec == std::errc() ? end : buffer);
@@ -150,7 +155,7 @@ Evaluation evaluate(std::string_view expression) {
   if (open == std::string_view::npos || count('(') != 1 || call.back() != ')')
     return {false, "expected a call such as Name(argument, ...)"};
   const std::string_view name = trim(call.substr(0, open));
-  if (!tools::is_name(name)) return {false, "malformed function name " + tools::quote(name)};
+  if (!tools::is_name(name)) return {false, "malformed function name " + quote(name)};
 
   const std::optional<tools::Registration> function = tools::find(name);
   if (!function) return {false, "unknown function \"" + std::string(name) + "\""};
@@ -158,8 +163,10 @@ Evaluation evaluate(std::string_view expression) {
   std::vector<std::string_view> texts;
   std::string_view inner = call.substr(open + 1, call.size() - open - 2);
   if (!trim(inner).empty()) {
-    for (std::size_t comma; (comma = inner.find(',')) != std::string_view::npos; inner.remove_prefix(comma + 1))
+    for (std::size_t comma = inner.find(','); comma != std::string_view::npos; comma = inner.find(',')) {
       texts.push_back(trim(inner.substr(0, comma)));
+      inner.remove_prefix(comma + 1);
+    }
     texts.push_back(trim(inner));
   }
   const std::vector<tools::Parameter> &parameters = function->signature.parameters;
@@ -172,7 +179,7 @@ Evaluation evaluate(std::string_view expression) {
     std::string error;
     std::optional<tools::Argument> argument = convert(parameters[i].type, texts[i], error);
     if (!argument) return {false, error};
-    arguments.push_back(std::move(*argument));
+    arguments.push_back(*argument);
   }
 
   const tools::Outcome outcome = tools::invoke(*function, arguments);

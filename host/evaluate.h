@@ -12,9 +12,17 @@
 
 namespace zelhost {
 
+// The text without the blanks around it: spaces, tabs, line and form feeds,
+// carriage returns.
+std::string_view trim(std::string_view text);
+
+// The longest text a Numeric argument may have.
+constexpr std::size_t longest_numeric = 1'000'000;
+
 // A Numeric argument: a decimal number (as std::from_chars reads it: "12",
-// "-1.5", "2e3"). A fraction truncates toward zero; a value outside the
-// signed 32-bit range is refused, never wrapped.
+// "-1.5", "2e3") of at most `longest_numeric` characters. A fraction
+// truncates toward zero; a value outside the signed 32-bit range is refused,
+// never wrapped.
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error);
 
 // A Date argument: "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS"

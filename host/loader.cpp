@@ -1,7 +1,7 @@
 // Loading an extension library with the system's own loader, dlopen or
 // LoadLibrary, every import bound at once.
 #include "loader.h"
-#include "tools.h"
+#include "printing.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -101,12 +101,12 @@ std::optional<Library> load(const std::string &path, std::string &error) {
   std::string reason;
   void *handle = open_library(path, reason);
   if (!handle) {
-    error = "cannot load " + tools::quote(path) + ": " + reason;
+    error = "cannot load " + quote(path) + ": " + escape(reason);
     return std::nullopt;
   }
   void *on_init = symbol(handle, "OnInit");
   if (!on_init) {
-    error = "cannot load " + tools::quote(path) + ": it exports no OnInit";
+    error = "cannot load " + quote(path) + ": it exports no OnInit";
     close_library(handle);
     return std::nullopt;
   }

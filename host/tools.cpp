@@ -2,12 +2,11 @@
 // frame, and the registry that AddFunctionCall fills.
 //
 // Each operation returns a number that no other operation on its thread
-// returns, so a caller can tell which operation's result an extension
-// function passed on.
+// returns (until 2^32 of them have run), so a caller can tell which
+// operation's result an extension function passed on.
 #include "tools.h"
 
-#include <algorithm>
-#include <cctype>
+#include <atomic>
 #include <mutex>
 
 namespace tools {
@@ -22,13 +21,26 @@ struct Frame {
 };
 
 thread_local Frame *current = nullptr;
-thread_local int last_result = 0;
+thread_local std::uint32_t last_result = 0;  // wraps, as unsigned arithmetic does
+
+// On all threads: the OnInit calls and the invocations running, and the
+// registrations attempted from a thread without a frame while an invocation
+// ran, which each invocation counts before and after.
+std::atomic<int> initialising{0};
+std::atomic<int> invoking{0};
+std::atomic<std::uint32_t> registrations_during_invocations{0};
 
 std::mutex registry_mutex;
 std::vector<Registration> registry;
-std::vector<std::string> refused;
+std::vector<Refusal> refused;
+std::string stray;
 
-int next_result() { return ++last_result; }
+int next_result() { return static_cast<int>(++last_result); }
+
+void note_stray(std::string_view operation) {
+  std::lock_guard lock(registry_mutex);
+  if (stray.empty()) stray = std::string(operation) + " outside OnInit and any invocation";
+}
 
 // The registration of `name`, with the registry locked.
 const Registration *registered(std::string_view name) {
@@ -49,7 +61,10 @@ void breach(Frame &frame, std::string_view what) {
 // path.
 const Argument *fetch(std::string_view operation, Type type, const void *target) {
   Frame *frame = current;
-  if (!frame) return nullptr;
+  if (!frame) {
+    note_stray(operation);
+    return nullptr;
+  }
   auto fail = [&](const std::string &what) {
     breach(*frame, std::string(operation) + what);
     return nullptr;
@@ -69,7 +84,7 @@ const Argument *fetch(std::string_view operation, Type type, const void *target)
 template <typename Result>
 void deliver(std::string_view operation, Type type, Result value, int result) {
   Frame *frame = current;
-  if (!frame) return;
+  if (!frame) return note_stray(operation);
   const Signature *signature = frame->signature;
   if (!signature) return breach(*frame, std::string(operation) + " outside an invocation");
   if (frame->set) return breach(*frame, "a second Set, " + std::string(operation));
@@ -83,111 +98,24 @@ void deliver(std::string_view operation, Type type, Result value, int result) {
 }
 
 void run(ZELFunction function, Frame &frame) {
+  std::atomic<int> &running = frame.signature ? invoking : initialising;
+  const std::uint32_t registrations_before = registrations_during_invocations.load();
   Frame *outer = current;
   current = &frame;
+  ++running;
   frame.outcome.returned = function();
+  --running;
   current = outer;
+  if (frame.signature && registrations_during_invocations.load() != registrations_before)
+    breach(frame, "AddFunctionCall during an invocation");
   if (frame.signature && !frame.set) breach(frame, "no Set");
   if (!frame.outcome.error.empty()) frame.outcome.value.reset();
 }
 
-bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-
-// Takes a name from the front of `text`.
-std::string_view take_name(std::string_view &text) {
-  std::size_t n = 0;
-  while (n < text.size() && is_name_char(text[n])) ++n;
-  if (!is_name(text.substr(0, n))) n = 0;
-  std::string_view name = text.substr(0, n);
-  text.remove_prefix(n);
-  return name;
-}
-
-bool take(std::string_view &text, std::string_view what) {
-  if (!text.starts_with(what)) return false;
-  text.remove_prefix(what.size());
-  return true;
-}
-
-std::optional<Type> type_named(std::string_view name) {
-  for (Type t : {Type::Numeric, Type::String, Type::Date})
-    if (type_name(t) == name) return t;
-  return std::nullopt;
-}
-
 }  // namespace
 
-std::string escape(std::string_view text) {
-  constexpr char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else if (byte < 0x20 || byte == 0x7F) out += {'\\', 'x', hex[byte >> 4], hex[byte & 15]};
-    else out += c;
-  }
-  return out;
-}
-
-std::string quote(std::string_view text) { return '"' + escape(text) + '"'; }
-
-bool is_name(std::string_view text) {
-  return !text.empty() && !std::isdigit(static_cast<unsigned char>(text[0])) &&
-         std::all_of(text.begin(), text.end(), is_name_char);
-}
-
-std::string_view type_name(Type type) {
-  switch (type) {
-    case Type::Numeric: return "Numeric";
-    case Type::String: return "String";
-    case Type::Date: return "Date";
-  }
-  return "?";
-}
-
-std::optional<Signature> parse_declaration(std::string_view text, std::string &error) {
-  std::string_view rest = text;
-  auto fail = [&](const std::string &why) {
-    error = "declaration " + quote(text) + ": " + why;
-    return false;
-  };
-  // A type, a blank and a name; `what` names the part for a message.
-  auto typed_name = [&](const std::string &what, Type &type, std::string &name) {
-    const std::string type_text(take_name(rest));
-    if (type_text.empty()) return fail("expected the type of " + what);
-    const std::optional<Type> t = type_named(type_text);
-    if (!t) return fail("unknown type \"" + type_text + "\"");
-    if (!take(rest, " ")) return fail("expected a blank after \"" + type_text + "\"");
-    name = take_name(rest);
-    if (name.empty()) return fail("expected the name of " + what);
-    type = *t;
-    return true;
-  };
-  Signature signature;
-  bool ok = typed_name("the function", signature.result, signature.name);
-  if (ok && !take(rest, "(")) ok = fail("expected \"(\" after the name");
-  if (ok && !take(rest, ")")) {
-    do {
-      Parameter p{};
-      ok = typed_name("a parameter", p.type, p.name);
-      signature.parameters.push_back(std::move(p));
-    } while (ok && take(rest, ", "));
-    if (ok && !take(rest, ")")) ok = fail("expected \", \" or \")\" after a parameter");
-  }
-  if (ok && !rest.empty()) ok = fail("unexpected text after \")\"");
-  // What no operation can fetch or deliver, and a name given twice.
-  if (ok && signature.result == Type::Date) ok = fail("the result is a Date, and no operation delivers a Date");
-  for (auto p = signature.parameters.begin(); ok && p != signature.parameters.end(); ++p) {
-    if (p->type == Type::String)
-      ok = fail("parameter " + p->name + " is a String, and no operation fetches a String");
-    else if (std::any_of(signature.parameters.begin(), p, [&](const Parameter &q) { return q.name == p->name; }))
-      ok = fail("two parameters named " + p->name);
-  }
-  if (!ok) return std::nullopt;
-  return signature;
+Type type_of(const Argument &argument) {
+  return std::holds_alternative<Date>(argument) ? Type::Date : Type::Numeric;
 }
 
 std::vector<Registration> registrations() {
@@ -195,21 +123,27 @@ std::vector<Registration> registrations() {
   return registry;
 }
 
-std::vector<std::string> refusals() {
+std::vector<Refusal> refusals() {
   std::lock_guard lock(registry_mutex);
   return refused;
-}
-
-void clear_registrations() {
-  std::lock_guard lock(registry_mutex);
-  registry.clear();
-  refused.clear();
 }
 
 std::optional<Registration> find(std::string_view name) {
   std::lock_guard lock(registry_mutex);
   if (const Registration *r = registered(name)) return *r;
   return std::nullopt;
+}
+
+std::string stray_operation() {
+  std::lock_guard lock(registry_mutex);
+  return stray;
+}
+
+void clear_registrations() {
+  std::lock_guard lock(registry_mutex);
+  registry.clear();
+  refused.clear();
+  stray.clear();
 }
 
 Outcome initialise(ZELFunction on_init) {
@@ -222,8 +156,7 @@ Outcome initialise(ZELFunction on_init) {
 Outcome invoke(const Registration &registration, std::span<const Argument> arguments) {
   const std::vector<Parameter> &parameters = registration.signature.parameters;
   bool matches = arguments.size() == parameters.size();
-  for (std::size_t i = 0; matches && i < arguments.size(); ++i)
-    matches = arguments[i].index() == static_cast<std::size_t>(parameters[i].type);
+  for (std::size_t i = 0; matches && i < arguments.size(); ++i) matches = type_of(arguments[i]) == parameters[i].type;
   Outcome outcome;
   if (!matches) {
     outcome.error = registration.signature.name + ": arguments that do not match the parameters";
@@ -246,23 +179,32 @@ int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
     breach(*current, "AddFunctionCall during an invocation");
     return result;
   }
-  std::string error;
+  if (invoking.load() > 0) {
+    ++registrations_during_invocations;
+    return result;
+  }
+  if (!current && initialising.load() == 0) {
+    note_stray("AddFunctionCall");
+    return result;
+  }
+  Refusal refusal;
   std::optional<Signature> signature;
-  if (!function)
-    error = "declaration " + quote(declaration ? declaration : "") + ": no function";
-  else if (!declaration)
-    error = "a declaration without text";
+  if (declaration) refusal.declaration = declaration;
+  if (!declaration)
+    refusal.reason = "a declaration without text";
+  else if (!function)
+    refusal.reason = "no function";
   else
-    signature = parse_declaration(declaration, error);
+    signature = parse_declaration(declaration, refusal.reason);
   std::lock_guard lock(registry_mutex);
   if (signature && registered(signature->name)) {
-    error = "declaration " + quote(declaration) + ": a function named " + signature->name + " is registered already";
+    refusal.reason = "a function named " + signature->name + " is registered already";
     signature.reset();
   }
   if (signature)
     registry.push_back({function, declaration, std::move(*signature), result});
   else
-    refused.push_back(std::move(error));
+    refused.push_back(std::move(refusal));
   return result;
 }
 
@@ -288,6 +230,8 @@ int ZEL_CALL ZELSetString(const char *text) {
     deliver("ZELSetString", Type::String, text, result);
   else if (current)
     breach(*current, "ZELSetString without a text");
+  else
+    note_stray("ZELSetString");
   return result;
 }
 

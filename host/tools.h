@@ -1,9 +1,10 @@
 // The stand-in host's own side of `tools`: the registry that AddFunctionCall
-// fills, the declaration texts it parses, and the invocation of an extension
-// function with a per-thread frame that checks the call protocol.
+// fills, and the invocation of an extension function with a per-thread
+// frame that checks the call protocol.
 #ifndef ZELHOST_TOOLS_H
 #define ZELHOST_TOOLS_H
 
+#include "declaration.h"
 #include "zeltools.h"
 
 #include <cstdint>
@@ -16,42 +17,17 @@
 
 namespace tools {
 
-// The host language's types, in the order of the alternatives of Argument
-// and Value.
-enum class Type { Numeric, String, Date };
-
-std::string_view type_name(Type type);
-
-// A name of the host's language: letters, digits and '_', not starting with a
-// digit.
-bool is_name(std::string_view text);
-
-struct Parameter {
-  Type type;
-  std::string name;
-};
-
-struct Signature {
-  Type result;
-  std::string name;
-  std::vector<Parameter> parameters;
-};
-
-// A text as messages and results print it, on one line: a control character
-// as \n, \r, \t or \xHH, and a backslash as \\. `quote` adds double quotes.
-std::string escape(std::string_view text);
-std::string quote(std::string_view text);
-
-// Parses "Type Name(Type Name, ...)" where the operations can serve it: each
-// parameter a Numeric or a Date, the result a Numeric or a String, no name
-// twice. On failure returns nothing and says why in `error`, quoting the text.
-std::optional<Signature> parse_declaration(std::string_view text, std::string &error);
-
 struct Registration {
   ZELFunction function;
   std::string declaration;  // the host's copy of the library's text
   Signature signature;
   int returned;  // what AddFunctionCall returned for it
+};
+
+// A registration refused: its declaration text, if it had one, and why.
+struct Refusal {
+  std::optional<std::string> declaration;
+  std::string reason;
 };
 
 // A date argument. ZELGetDateTime writes `value` only when `present`, unless
@@ -63,18 +39,29 @@ struct Date {
   bool stale = false;
 };
 
-// An argument or a result, by type: Numeric, String, Date.
-using Argument = std::variant<std::int32_t, std::string, Date>;
+// An argument, Numeric or Date (no operation fetches a String), and a
+// result, Numeric or String (none delivers a Date).
+using Argument = std::variant<std::int32_t, Date>;
 using Value = std::variant<double, std::string>;
 
-// The registrations accepted so far, in order, and the refusals' messages. A
-// name registers once: a second registration under it is refused.
+Type type_of(const Argument &argument);
+
+// The registrations accepted so far, in order, and the refusals. A name
+// registers once: a second registration under it is refused. A registration
+// counts only while an OnInit runs and no invocation does.
 std::vector<Registration> registrations();
-std::vector<std::string> refusals();
-void clear_registrations();
+std::vector<Refusal> refusals();
 
 // The registration of `name`, if any.
 std::optional<Registration> find(std::string_view name);
+
+// The first operation made while neither an OnInit nor an invocation ran on
+// any thread, such as one from a library's constructor or from a thread of
+// its own after OnInit; empty if there was none. It does nothing else.
+std::string stray_operation();
+
+// Forgets the registrations, the refusals and the stray operation.
+void clear_registrations();
 
 struct Outcome {
   std::optional<Value> value;  // the Set's value, when the protocol was kept
@@ -88,7 +75,7 @@ Outcome initialise(ZELFunction on_init);
 
 // Calls the function with the arguments, which must match its parameters,
 // and checks every operation it makes against its signature. A registration
-// during the call is a breach.
+// while it runs, from any thread, is a breach.
 Outcome invoke(const Registration &registration, std::span<const Argument> arguments);
 
 }  // namespace tools

@@ -5,18 +5,27 @@
 //   zelhost [--library PATH] [--list] [EXPRESSION...]
 //
 // Exit status: 0 when everything succeeded, 1 when an expression failed, a
-// registration was refused, or the results could not be written or the
-// expressions read; 2 for a usage error or a library that does not load.
+// registration was refused, the library made an operation outside OnInit and
+// any invocation, or the results could not be written or the expressions
+// read; 2 for a usage error or a library that does not load or whose OnInit
+// breaches the protocol.
 #include "evaluate.h"
 #include "loader.h"
+#include "printing.h"
 #include "tools.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace {
 
@@ -40,7 +49,7 @@ bool put(const std::string &line) {
 // False when the expression failed or its result could not be written.
 bool run(const std::string &expression, bool &written) {
   const zelhost::Evaluation result = zelhost::evaluate(expression);
-  if (!result.ok) std::cerr << "zelhost: " << tools::escape(expression) << ": " << result.text << '\n';
+  if (!result.ok) std::cerr << "zelhost: " << zelhost::escape(expression) << ": " << result.text << '\n';
   else written = put(result.text);
   return result.ok && written;
 }
@@ -48,6 +57,14 @@ bool run(const std::string &expression, bool &written) {
 }  // namespace
 
 int main(int argc, char **argv) {
+#if defined(_WIN32)
+  // Every byte of the input is read as it is: in text mode a Ctrl-Z would
+  // end it.
+  _setmode(_fileno(stdin), _O_BINARY);
+#else
+  // A write to a closed pipe fails, and is reported, instead of killing.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   std::string path;
   bool list = false;
   std::vector<std::string> expressions;
@@ -63,7 +80,7 @@ int main(int argc, char **argv) {
     } else if (arg == "--version") {
       return put("zelhost " ZEL_VERSION) ? 0 : 1;
     } else if (arg.starts_with("-")) {
-      return fail_usage("unknown option " + tools::quote(arg));
+      return fail_usage("unknown option " + zelhost::quote(arg));
     } else {
       expressions.push_back(arg);
     }
@@ -76,15 +93,18 @@ int main(int argc, char **argv) {
     std::cerr << "zelhost: " << error << '\n';
     return 2;
   }
+  const std::string quoted_path = zelhost::quote(path);
   const tools::Outcome init = tools::initialise(library->on_init);
   if (!init.error.empty()) {
-    std::cerr << "zelhost: " << tools::quote(path) << ": " << init.error << '\n';
+    std::cerr << "zelhost: " << quoted_path << ": " << init.error << '\n';
     return 2;
   }
 
   int status = 0;
-  for (const std::string &refusal : tools::refusals()) {
-    std::cerr << "zelhost: " << tools::quote(path) << ": refused " << refusal << '\n';
+  for (const tools::Refusal &refusal : tools::refusals()) {
+    std::cerr << "zelhost: " << quoted_path << ": refused ";
+    if (refusal.declaration) std::cerr << "declaration " << zelhost::quote(*refusal.declaration) << ": ";
+    std::cerr << refusal.reason << '\n';
     status = 1;
   }
   bool written = true;
@@ -93,13 +113,17 @@ int main(int argc, char **argv) {
       if (written) written = put(r.declaration);
 
   if (expressions.empty() && !list) {
-    // One expression a line; a CRLF ends a line as LF does.
+    // One expression a line; a CRLF ends a line as LF does, and a line of
+    // blanks is skipped.
+    errno = 0;
     for (std::string line; written && std::getline(std::cin, line);) {
       if (line.ends_with('\r')) line.pop_back();
-      if (line.find_first_not_of(" \t") != std::string::npos && !run(line, written)) status = 1;
+      if (!zelhost::trim(line).empty() && !run(line, written)) status = 1;
     }
-    if (std::ferror(stdin)) {
-      std::cerr << "zelhost: cannot read the expressions: " << std::strerror(errno) << '\n';
+    // A stream error (a line too long to hold sets only the stream's state)
+    // or a system one.
+    if (std::cin.bad() || std::ferror(stdin)) {
+      std::cerr << "zelhost: cannot read the expressions: " << (errno ? std::strerror(errno) : "read error") << '\n';
       status = 1;
     }
   } else {
@@ -108,7 +132,11 @@ int main(int argc, char **argv) {
   }
   if (!written) status = 1;
 
-  tools::clear_registrations();
+  const std::string stray = tools::stray_operation();
+  if (!stray.empty()) {
+    std::cerr << "zelhost: " << quoted_path << ": " << stray << '\n';
+    status = 1;
+  }
   zelhost::unload(*library);
   return status;
 }

@@ -1,12 +1,14 @@
 # The cases check, run by CTest with cmake -P: feeds every expression of
 # CASES to one zelhost (EXE, under RUNNER if any) on standard input, through
 # the file INPUT, and requires exactly the lines and the exit status that
-# CASES gives. Fails on an empty CASES.
+# CASES gives. Fails on an empty CASES. "\x1A" in an expression stands for
+# the byte Ctrl-Z.
 cmake_minimum_required(VERSION 3.25)
 
 # One line a case: the expression, its exit status, and the line it prints:
 # on stdout for status 0, on stderr otherwise.
 file(STRINGS ${CASES} lines)
+string(ASCII 26 ctrl_z)
 set(input "")
 set(want_status 0)
 foreach(line IN LISTS lines)
@@ -16,7 +18,8 @@ foreach(line IN LISTS lines)
   if(NOT line MATCHES "^(.*[^ ]) +\\| +([0-9]+) +\\| (.*)$")
     message(FATAL_ERROR "${CASES}: not \"expression | status | output\": ${line}")
   endif()
-  string(APPEND input "${CMAKE_MATCH_1}\n")
+  string(REPLACE "\\x1A" "${ctrl_z}" expression "${CMAKE_MATCH_1}")
+  string(APPEND input "${expression}\n")
   set(stream err)
   if(CMAKE_MATCH_2 EQUAL 0)
     set(stream out)

@@ -25,6 +25,17 @@ int ZEL_CALL gets_nowhere() { return ZELGetSLong(nullptr), ZELSetString("x"); }
 int ZEL_CALL sets_no_text() { return ZELGetSLong(&v), ZELSetString(nullptr); }
 int ZEL_CALL registers() { return ZELGetSLong(&v), AddFunctionCall(keeps, "String G(Numeric V)"), ZELSetString("x"); }
 
+// Registers `function` under `declaration` as a library does, from its
+// OnInit; returns what AddFunctionCall returned.
+ZELFunction function_to_register = nullptr;
+const char *declaration_to_register = nullptr;
+int ZEL_CALL registers_one() { return AddFunctionCall(function_to_register, declaration_to_register); }
+int add(ZELFunction function, const char *declaration) {
+  function_to_register = function;
+  declaration_to_register = declaration;
+  return tools::initialise(registers_one).returned;
+}
+
 class Host : public ::testing::Test {
  protected:
   void SetUp() override { tools::clear_registrations(); }
@@ -45,7 +56,7 @@ TEST_F(Host, ParsesDeclarations) {
   EXPECT_TRUE(tools::parse_declaration("String Now()", error)->parameters.empty());
 }
 
-TEST_F(Host, RefusesMalformedDeclarationsQuotingThem) {
+TEST_F(Host, RefusesMalformedDeclarations) {
   const struct {
     const char *text, *why;
   } cases[] = {
@@ -61,17 +72,17 @@ TEST_F(Host, RefusesMalformedDeclarationsQuotingThem) {
       {"String F(Numeric V, )", "expected the type of a parameter"},
       {"String F(Numeric V", "expected \", \" or \")\""},
       {"String F(Numeric V) ", "unexpected text"},
-      {"String F(Numeric V)\r\n", "\"String F(Numeric V)\\r\\n\": unexpected text"},
+      {"String F(Numeric V)\r\n", "unexpected text"},
       {"String F(String s)", "parameter s is a String, and no operation fetches a String"},
       {"Date F()", "the result is a Date, and no operation delivers a Date"},
       {"Numeric F(Numeric x, Date x)", "two parameters named x"},
   };
   for (const auto &c : cases) {
-    EXPECT_NE(AddFunctionCall(keeps, c.text), 0);
-    const std::vector<std::string> refusals = tools::refusals();
+    EXPECT_NE(add(keeps, c.text), 0);
+    const std::vector<tools::Refusal> refusals = tools::refusals();
     ASSERT_EQ(refusals.size(), 1u) << c.text;
-    EXPECT_EQ(refusals[0].find("declaration \""), 0u) << refusals[0];
-    EXPECT_NE(refusals[0].find(c.why), std::string::npos) << refusals[0];
+    EXPECT_EQ(refusals[0].declaration, c.text);
+    EXPECT_NE(refusals[0].reason.find(c.why), std::string::npos) << refusals[0].reason;
     EXPECT_TRUE(tools::registrations().empty()) << c.text;
     tools::clear_registrations();
   }
@@ -95,7 +106,7 @@ TEST_F(Host, EnforcesTheCallProtocol) {
       {registers, "String F(Numeric V)", "F: AddFunctionCall during an invocation"},
   };
   for (const auto &c : cases) {
-    AddFunctionCall(c.function, c.declaration);
+    add(c.function, c.declaration);
     const tools::Argument argument = std::int32_t{7};
     const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
     EXPECT_EQ(outcome.error, c.breach);
@@ -105,19 +116,25 @@ TEST_F(Host, EnforcesTheCallProtocol) {
   }
   const tools::Outcome init = tools::initialise(keeps);
   EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");
+  // Outside OnInit and any invocation: nothing done, the first one noted.
+  AddFunctionCall(keeps, "String G(Numeric V)");
+  ZELSetDouble(1.0);
+  EXPECT_TRUE(tools::registrations().empty());
+  EXPECT_EQ(tools::stray_operation(), "AddFunctionCall outside OnInit and any invocation");
 }
 
 TEST_F(Host, ANameRegistersOnce) {
-  AddFunctionCall(keeps, "String F(Numeric V)");
-  AddFunctionCall(sets_nothing, "Numeric F(Date D)");
+  add(keeps, "String F(Numeric V)");
+  add(sets_nothing, "Numeric F(Date D)");
   ASSERT_EQ(tools::refusals().size(), 1u);
-  EXPECT_EQ(tools::refusals()[0], "declaration \"Numeric F(Date D)\": a function named F is registered already");
+  EXPECT_EQ(tools::refusals()[0].declaration, "Numeric F(Date D)");
+  EXPECT_EQ(tools::refusals()[0].reason, "a function named F is registered already");
   ASSERT_EQ(tools::registrations().size(), 1u);
   EXPECT_EQ(tools::find("F")->function, keeps);
 }
 
 TEST_F(Host, EachOperationReturnsADistinctResult) {
-  const int first = AddFunctionCall(keeps, "String F(Numeric V)");
+  const int first = add(keeps, "String F(Numeric V)");
   const tools::Argument argument = std::int32_t{7};
   const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
   EXPECT_EQ(outcome.returned, outcome.set_returned);
@@ -126,8 +143,9 @@ TEST_F(Host, EachOperationReturnsADistinctResult) {
 }
 
 TEST_F(Host, ReadsNumericArguments) {
+  const std::string longest(zelhost::longest_numeric, '0');
   const struct {
-    const char *text;
+    std::string_view text;
     std::optional<std::int32_t> value;
   } cases[] = {
       {"0", 0},       {"-0", 0},         {"42", 42},     {"1.9", 1},   {"-1.9", -1},  {"1e3", 1000},
@@ -145,6 +163,10 @@ TEST_F(Host, ReadsNumericArguments) {
       {".5", 0},          {"5.", 5},          {"-.5e1", -5},  {"1E+2", 100},  {"1.5e", std::nullopt},
       {".", std::nullopt}, {"-", std::nullopt}, {"1..2", std::nullopt}, {"1e1.5", std::nullopt},
       {"infinity", std::nullopt}, {"-inf", std::nullopt}, {"1 2", std::nullopt},
+      // Only the text itself is read, never what follows it.
+      {std::string_view("15", 1), 1}, {std::string_view("1e15", 3), 10},
+      // A text of more characters than a number may have is refused, whatever its value.
+      {longest, 0}, {longest + "1", std::nullopt},
   };
   for (const auto &c : cases) {
     std::string error;
@@ -154,8 +176,8 @@ TEST_F(Host, ReadsNumericArguments) {
 }
 
 TEST_F(Host, RefusesBadExpressions) {
-  AddFunctionCall(keeps, "String F(Numeric V)");
-  AddFunctionCall(sets_nothing, "String Bad(Numeric V)");
+  add(keeps, "String F(Numeric V)");
+  add(sets_nothing, "String Bad(Numeric V)");
   const struct {
     const char *expression, *error;
   } cases[] = {

@@ -31,17 +31,27 @@ Ran run(const std::string &command, const std::string &input = "") {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir + "out"), slurp(dir + "err")};
 }
 
+// Each message a line of its own, ending in a newline: no control character
+// but the newlines.
+::testing::AssertionResult lines(const std::string &text) {
+  if (!text.empty() && text.back() != '\n') return ::testing::AssertionFailure() << "no newline at the end: " << text;
+  for (const char c : text)
+    if (c != '\n' && static_cast<unsigned char>(c) < 0x20) return ::testing::AssertionFailure() << int{c} << " in " << text;
+  return ::testing::AssertionSuccess();
+}
+
 const std::string zelhost = ZELHOST;
 
 TEST(Zelhost, ListsTheRegistrations) {
-  const Ran r = run(zelhost + " --list");
+  // The library beside zelhost, wherever zelhost is run from.
+  const Ran r = run("cd / && " + zelhost + " --list");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "String FormatasTime(Numeric V)\nNumeric DateDiff(Date V1, Date V2)\n");
   EXPECT_EQ(r.err, "");
 }
 
 TEST(Zelhost, ReadsExpressionsFromStandardInput) {
-  Ran r = run(zelhost, "FormatasTime(59)\n\nFormatasTime(86400)\n");
+  Ran r = run(zelhost, "FormatasTime(59)\n\n \f\v\t\nFormatasTime(86400)\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "0:00:59\n24:00:00\n");
   r = run(zelhost, "FormatasTime(\nFormatasTime(0)\n");
@@ -57,8 +67,14 @@ TEST(Zelhost, ReadsExpressionsFromStandardInput) {
 
 // Each result is passed on before the next call, which may crash the host.
 TEST(Zelhost, KeepsTheResultsBeforeACrash) {
-  const Ran r = run(zelhost + " --library " CRASHING " 'One()' 'Crash()' | cat");
+  const Ran r = run(zelhost + " --library " ROGUE " 'One()' 'Crash()' | cat");
   EXPECT_EQ(r.out, "1\n");
+}
+
+// A write to a closed pipe fails, and is reported, instead of killing.
+TEST(Zelhost, ReportsAClosedPipe) {
+  const Ran r = run("(sleep 1; " + zelhost + " 'FormatasTime(1)'; echo status $? >&2) | true");
+  EXPECT_EQ(r.err, "zelhost: cannot write the results: Broken pipe\nstatus 1\n");
 }
 
 TEST(Zelhost, FailuresAndTheirStatus) {
@@ -72,13 +88,28 @@ TEST(Zelhost, FailuresAndTheirStatus) {
       {zelhost + " --library ''", 2, "zelhost: --library needs a PATH\n"},
       {zelhost + " --library /nonexistent/zelextensions.so --list", 2,
        "zelhost: cannot load \"/nonexistent/zelextensions.so\": "},
+      {zelhost + " --library \"$(printf '/nonexistent/a\\nb.so')\"", 2,
+       "zelhost: cannot load \"/nonexistent/a\\nb.so\": /nonexistent/a\\nb.so: cannot open"},
       {zelhost + " --library " LACKING_TOOLS_DIR "/libtools.so --list", 2, "it exports no OnInit"},
       {"LD_LIBRARY_PATH=" LACKING_TOOLS_DIR " " + zelhost + " --list", 2, "undefined symbol: ZELSetString"},
+      {"ZEL_ROGUE=oninit " + zelhost + " --library " ROGUE, 2, "rogue.so\": OnInit: ZELSetDouble outside an invocation\n"},
+      {"ZEL_ROGUE=untexted " + zelhost + " --library " ROGUE " </dev/null", 1, "rogue.so\": refused a declaration without text\n"},
+      {"ZEL_ROGUE=constructor " + zelhost + " --library " ROGUE " </dev/null", 1,
+       "rogue.so\": AddFunctionCall outside OnInit and any invocation\n"},
+      {zelhost + " --library " ROGUE " 'Thread()'", 1, "Thread(): protocol breach: Thread: AddFunctionCall during an invocation\n"},
+      {zelhost + " --library " ROGUE " 'Stray()'", 1, "rogue.so\": ZELSetDouble outside OnInit and any invocation\n"},
+      {zelhost + " 'Nope()'", 1, "zelhost: Nope(): unknown function \"Nope\"\n"},
       {zelhost + " 'FormatasTime(1)' >/dev/full", 1, "zelhost: cannot write the results: No space left on device\n"},
       {zelhost + " --list >/dev/full", 1, "zelhost: cannot write the results: No space left on device\n"},
       {zelhost + " --version >/dev/full", 1, "zelhost: cannot write the results: No space left on device\n"},
+      {zelhost + " --help >&-", 1, "zelhost: cannot write the results: Bad file descriptor\n"},
       {zelhost + " 'FormatasTime(1)' >&-", 1, "zelhost: cannot write the results: Bad file descriptor\n"},
       {zelhost + " </", 1, "zelhost: cannot read the expressions: Is a directory\n"},
+#if !defined(ZEL_SANITIZED)
+      // A line too long for the memory there is.
+      {"ulimit -v 100000; head -c 200000000 /dev/zero | " + zelhost, 1,
+       "zelhost: cannot read the expressions: Cannot allocate memory\n"},
+#endif
   };
   for (const auto &c : cases) {
     const Ran r = run(c.command);
@@ -86,6 +117,7 @@ TEST(Zelhost, FailuresAndTheirStatus) {
     EXPECT_EQ(r.out, "") << c.command;
     EXPECT_EQ(r.err.find("zelhost: "), 0u) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.command << "\n" << r.err;
+    EXPECT_TRUE(lines(r.err)) << c.command;
   }
 }
 
