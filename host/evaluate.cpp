@@ -80,8 +80,8 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
 
 // Truncation decided on the digits themselves: the value is 0.D x 10^point,
 // where D are its significant digits, so its whole part is the first `point`
-// of them. Only the first eleven can count; more than ten whole digits are
-// out of range anyway. The point moves by at most the text's length, far
+// of them. Only the first ten can count: more than ten whole digits are out
+// of range anyway. The point moves by at most the text's length, far
 // below the exponent's cap, so a capped exponent decides as the exact one
 // would.
 std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &error) {
@@ -94,8 +94,9 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
   std::size_t at = 0;
   const bool negative = !text.empty() && text[0] == '-';
   at += negative;
-  char digits[11];
-  std::size_t kept = 0, mantissa_digits = 0;
+  std::int64_t leading = 0;  // the first `kept` significant digits
+  std::int64_t kept = 0;
+  std::size_t mantissa_digits = 0;
   std::int64_t point = 0;
   bool fraction = false;
   for (; at < text.size(); ++at) {
@@ -110,7 +111,10 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
       point -= fraction;  // a leading zero of the fraction
       continue;
     }
-    if (kept < sizeof digits) digits[kept++] = c;
+    if (kept < 10) {
+      leading = leading * 10 + (c - '0');
+      ++kept;
+    }
     point += !fraction;
   }
   std::int64_t exponent = 0;
@@ -129,10 +133,11 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
   }
   point += exponent;
   if (kept == 0 || point <= 0) return 0;
-  std::int64_t magnitude = 0;
-  if (point <= 10)
-    for (std::size_t i = 0; i < static_cast<std::size_t>(point); ++i)
-      magnitude = magnitude * 10 + (i < kept ? digits[i] - '0' : 0);
+  std::int64_t magnitude = leading;
+  if (point <= 10) {
+    for (std::int64_t k = kept; k < point; ++k) magnitude *= 10;
+    for (std::int64_t k = point; k < kept; ++k) magnitude /= 10;
+  }
   if (point > 10 || magnitude > std::int64_t{2147483647} + negative) {
     error = quoted + " is outside the signed 32-bit range";
     return std::nullopt;
