@@ -31,19 +31,20 @@ endfunction()
 
 # A Windows DLL of the library's code alone: no C or C++ runtime, no entry
 # point, no link time in the file, and on 32-bit no exception handlers
-# (NO_SEH). The exports are named by src/zelextensions.def.
+# (NO_SEH) and the thunks through which it calls the host operations of
+# either calling convention. The exports are named by src/zelextensions.def.
 function(zel_runtime_free_dll target)
   if(MSVC)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/fltused.cpp)
     target_link_options(${target} PRIVATE /NODEFAULTLIB /NOENTRY /Brepro /MANIFEST:NO)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/thunks_msvc.cpp)
       target_link_options(${target} PRIVATE /SAFESEH)
     endif()
   else()
-    # The .def names each export plainly; a __stdcall symbol (OnInit@0)
-    # answers to its plain name without a warning.
-    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,0 -s -Wl,--enable-stdcall-fixup)
+    target_link_options(${target} PRIVATE -nostdlib -Wl,-e,0 -s)
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/thunks_gnu.cpp)
       target_link_options(${target} PRIVATE -Wl,--no-seh)
     endif()
   endif()
@@ -52,22 +53,21 @@ endfunction()
 # Binds `target` by name to the host's tools.dll, through an import library
 # that the toolchain's librarian, dlltool (binutils' or LLVM's) or lib, makes
 # from our own list of its operations, include/tools.def: no file of the real
-# host is needed. The argument sizes in the list stay only for a __stdcall
-# import, which then imports each operation under its plain name.
+# host is needed. On 32-bit the thunks call each operation through its
+# import-table entry, so the list is made one of DATA imports: the entries
+# alone, with no code stub under the operation's name.
 function(zel_import_tools target)
   set(output ${PROJECT_BINARY_DIR}/tools_imports.lib)
   set(def ${PROJECT_SOURCE_DIR}/include/tools.def)
-  if(ZEL_CALLING_CONVENTION STREQUAL "stdcall" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(kill_at -k)
-  else()
+  set(x86 $<EQUAL:${CMAKE_SIZEOF_VOID_P},4>)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     file(READ ${def} text)
-    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    string(REGEX REPLACE "\n    ([A-Za-z]+)" "\n    \\1 DATA" text "${text}")
     set(def ${PROJECT_BINARY_DIR}/tools.def)
     file(WRITE ${def} "${text}")
   endif()
-  set(x86 $<EQUAL:${CMAKE_SIZEOF_VOID_P},4>)
   if(CMAKE_DLLTOOL)
-    set(command ${CMAKE_DLLTOOL} -m $<IF:${x86},i386,i386:x86-64> ${kill_at} -d ${def} -l ${output})
+    set(command ${CMAKE_DLLTOOL} -m $<IF:${x86},i386,i386:x86-64> -d ${def} -l ${output})
   else()
     set(command ${CMAKE_AR} /nologo /def:${def} /machine:$<IF:${x86},X86,X64> /out:${output})
   endif()

@@ -6,7 +6,7 @@
  * The host loads the library, calls OnInit once to register both functions,
  * then calls a function whenever its language does. Everything but these
  * exports is hidden; a Windows DLL exports them under these plain names,
- * whatever the calling convention, as src/zelextensions.def lists them. A C
+ * as src/zelextensions.def lists them. A C
  * interface: include it from C99 or C++. */
 #ifndef ZELEXTENSIONS_H
 #define ZELEXTENSIONS_H

@@ -10,9 +10,11 @@
 
 #include <stdint.h>
 
-/* The host's calling convention on 32-bit Windows, in one place: __cdecl,
- * or __stdcall where ZEL_STDCALL is defined (the build's
- * ZEL_CALLING_CONVENTION=stdcall defines it). Other targets have one
+/* The calling convention of the operations on 32-bit Windows, in one place:
+ * __cdecl, or __stdcall where ZEL_STDCALL is defined (the build defines it
+ * for a stand-in host built with ZEL_CALLING_CONVENTION=stdcall). The
+ * library is built __cdecl and calls a host's operations of either
+ * convention through thunks (src/thunks_*.cpp). Other targets have one
  * convention. */
 #if defined(_WIN32) && !defined(_WIN64)
 #if defined(ZEL_STDCALL)

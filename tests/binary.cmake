@@ -141,7 +141,7 @@ function(check_dll)
   foreach(entry "FileVersion;${VERSION}" "ProductVersion;${VERSION}" "ProductName;zelextensions"
                 "OriginalFilename;zelextensions.dll"
                 "LegalCopyright;Copyright (c) 2026 the zelextensions authors. MIT licence."
-                "FileDescription;FormatasTime and DateDiff (")
+                "FileDescription;Extension functions for the host's language")
     list(GET entry 0 key)
     list(GET entry 1 value)
     utf16_hex(key "${key}")

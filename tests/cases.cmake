@@ -1,7 +1,7 @@
 # The cases check, run by CTest with cmake -P: feeds every expression of
-# CASES to one zelhost (EXE, under RUNNER if any) on standard input, through
-# the file INPUT, and requires exactly the lines and the exit status that
-# CASES gives. Fails on an empty CASES. "\x1A" in an expression stands for
+# CASES to one zelhost (EXE, under RUNNER if any) that loads LIBRARY, on
+# standard input through the file INPUT, and requires exactly the lines and
+# the exit status that CASES gives. Fails on an empty CASES. "\x1A" in an expression stands for
 # the byte Ctrl-Z.
 cmake_minimum_required(VERSION 3.25)
 
@@ -34,7 +34,7 @@ if(input STREQUAL "")
 endif()
 file(WRITE ${INPUT} "${input}")
 
-execute_process(COMMAND ${RUNNER} ${EXE} INPUT_FILE ${INPUT} RESULT_VARIABLE got_status
+execute_process(COMMAND ${RUNNER} ${EXE} --library ${LIBRARY} INPUT_FILE ${INPUT} RESULT_VARIABLE got_status
                 OUTPUT_VARIABLE got_out ERROR_VARIABLE got_err)
 set(summary "")
 foreach(stream out err)

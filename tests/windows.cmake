@@ -20,10 +20,11 @@ if(TARGET tools_lacking)
     ${lacking}/$<TARGET_FILE_NAME:zelhost> FormatasTime(1))
 endif()
 
-# The prefix made first, so that Wine's messages on making it reach no test.
+# The prefix made first, by wine64, so that Wine's messages on making it
+# reach no test. The presets share one among their builds.
+set(ZEL_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine CACHE PATH "The Wine prefix the tests run in")
 get_property(tests DIRECTORY PROPERTY TESTS)
 set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
-add_test(NAME wine.prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot)
+add_test(NAME wine.prefix COMMAND $<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}> wineboot)
 set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine)
-set_tests_properties(wine.prefix ${tests} PROPERTIES RESOURCE_LOCK wine
-  ENVIRONMENT "WINEPREFIX=${PROJECT_BINARY_DIR}/wine;WINEDEBUG=-all")
+set_tests_properties(wine.prefix ${tests} PROPERTIES ENVIRONMENT "WINEPREFIX=${ZEL_WINE_PREFIX};WINEDEBUG=-all")
