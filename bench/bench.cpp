@@ -37,13 +37,13 @@ int main(int argc, char **argv) {
 
   std::vector<tools::Argument> numbers, dates;
   for (std::int32_t n : bench::numbers()) numbers.emplace_back(n);
-  for (std::uint32_t t : bench::dates()) dates.emplace_back(tools::Date{true, t, false});
+  for (std::uint32_t t : bench::dates()) dates.emplace_back(tools::Date{true, t});
   for (const char *name : {"FormatasTime", "TextControl", "FormatasTimeSnprintf"})
     benchmark::RegisterBenchmark(name, calls, name, numbers, 1);
   for (const char *name : {"DateDiff", "DateControl"}) benchmark::RegisterBenchmark(name, calls, name, dates, 2);
 
   const int status = bench::run(argc, argv);
-  tools::clear_registrations();
+  tools::forget_all();
   zelhost::unload(*library);
   return status;
 }

@@ -20,7 +20,5 @@ set(CMAKE_DLLTOOL llvm-dlltool-14)
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "")
 set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "")
-# The tests read the DLL with binutils' objdump, which MinGW brings.
-set(CMAKE_OBJDUMP i686-w64-mingw32-objdump)
 set(ZEL_WINE wine)
 include(${CMAKE_CURRENT_LIST_DIR}/wine.cmake)

@@ -4,7 +4,6 @@
 #include "printing.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <vector>
 
@@ -75,7 +74,7 @@ std::optional<tools::Date> parse_date(std::string_view text, std::string &error)
     error = quoted + " is outside 1970-01-01 00:00:00 to 2106-02-07 06:28:15";
     return std::nullopt;
   }
-  return tools::Date{true, static_cast<std::uint32_t>(count), false};
+  return tools::Date{true, static_cast<std::uint32_t>(count)};
 }
 
 // Truncation decided on the digits themselves: the value is 0.D x 10^point,
@@ -143,13 +142,6 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
     return std::nullopt;
   }
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-}
-
-std::string format_value(const tools::Value &value) {
-  if (const std::string *text = std::get_if<std::string>(&value)) return escape(*text);
-  char buffer[32];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
-  return std::string(buffer, ec == std::errc() ? end : buffer);
 }
 
 Evaluation evaluate(std::string_view expression) {

@@ -31,10 +31,6 @@ std::optional<std::int32_t> parse_numeric(std::string_view text, std::string &er
 // an absent date.
 std::optional<tools::Date> parse_date(std::string_view text, std::string &error);
 
-// A result as zelhost prints it: a String as its bare text, a Numeric in the
-// shortest form that reads back to the same double.
-std::string format_value(const tools::Value &value);
-
 struct Evaluation {
   bool ok;
   std::string text;  // the result's text, or what is wrong

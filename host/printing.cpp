@@ -1,6 +1,8 @@
 // Escaping and quoting for zelhost's results and messages.
 #include "printing.h"
 
+#include <charconv>
+
 namespace zelhost {
 
 std::string escape(std::string_view text) {
@@ -19,5 +21,12 @@ std::string escape(std::string_view text) {
 }
 
 std::string quote(std::string_view text) { return '"' + escape(text) + '"'; }
+
+std::string format_value(const tools::Value &value) {
+  if (const std::string *text = std::get_if<std::string>(&value)) return escape(*text);
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
+  return std::string(buffer, ec == std::errc() ? end : buffer);
+}
 
 }  // namespace zelhost

@@ -3,6 +3,8 @@
 #ifndef ZELHOST_PRINTING_H
 #define ZELHOST_PRINTING_H
 
+#include "tools.h"
+
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,10 @@ std::string escape(std::string_view text);
 
 // The escaped text in double quotes.
 std::string quote(std::string_view text);
+
+// A result as zelhost prints it: a String as its escaped text, a Numeric in
+// the shortest form that reads back to the same double.
+std::string format_value(const tools::Value &value);
 
 }  // namespace zelhost
 

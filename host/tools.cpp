@@ -139,7 +139,7 @@ std::string stray_operation() {
   return stray;
 }
 
-void clear_registrations() {
+void forget_all() {
   std::lock_guard lock(registry_mutex);
   registry.clear();
   refused.clear();
@@ -218,8 +218,9 @@ int ZEL_CALL ZELGetDateTime(std::int32_t *present, std::uint32_t *value) {
   const int result = next_result();
   if (const Argument *a = fetch("ZELGetDateTime", Type::Date, present && value ? value : nullptr)) {
     const Date &date = std::get<Date>(*a);
+    const auto index = static_cast<std::uint32_t>(a - current->arguments.data());
     *present = date.present ? 1 : 0;
-    if (date.present || date.stale) *value = date.value;
+    *value = date.present ? date.value : 0x6B8B4567u + 7919u * index;  // an absent date's poison
   }
   return result;
 }

@@ -30,13 +30,13 @@ struct Refusal {
   std::string reason;
 };
 
-// A date argument. ZELGetDateTime writes `value` only when `present`, unless
-// `stale` asks it to write `value` for an absent date too, the way a careless
-// host leaves an old value behind.
+// A date argument. For an absent one, ZELGetDateTime writes not `value` but
+// a wrong value of its own, different for each argument of a call (the host
+// may write anything there): a function that uses it gets a visibly wrong
+// result.
 struct Date {
   bool present = false;
   std::uint32_t value = 0;
-  bool stale = false;
 };
 
 // An argument, Numeric or Date (no operation fetches a String), and a
@@ -60,8 +60,9 @@ std::optional<Registration> find(std::string_view name);
 // its own after OnInit; empty if there was none. It does nothing else.
 std::string stray_operation();
 
-// Forgets the registrations, the refusals and the stray operation.
-void clear_registrations();
+// Forgets all that the registry holds: the registrations, the refusals and
+// the stray operation.
+void forget_all();
 
 struct Outcome {
   std::optional<Value> value;  // the Set's value, when the protocol was kept

@@ -1,12 +1,10 @@
-/* zelextensions: two functions for the host's language.
+/* zelextensions: extension functions for the host's language, those that
+ * zelfunctions.h lists.
  *
- *   String  FormatasTime(Numeric V)          seconds as clock text: 3661 -> "1:01:01"
- *   Numeric DateDiff(Date V1, Date V2)       days from V1 to V2, fractions included
- *
- * The host loads the library, calls OnInit once to register both functions,
+ * The host loads the library, calls OnInit once to register the functions,
  * then calls a function whenever its language does. Everything but these
  * exports is hidden; a Windows DLL exports them under these plain names,
- * as src/zelextensions.def lists them. A C
+ * through the export list that the build makes from zelfunctions.h. A C
  * interface: include it from C99 or C++. */
 #ifndef ZELEXTENSIONS_H
 #define ZELEXTENSIONS_H
@@ -23,11 +21,12 @@
 extern "C" {
 #endif
 
-/* Registers the extension functions with the host, FormatasTime first. */
+/* Registers the extension functions with the host, in the list's order. */
 ZELEXT_API int ZEL_CALL OnInit(void);
 
-ZELEXT_API int ZEL_CALL FormatasTime(void);
-ZELEXT_API int ZEL_CALL DateDiff(void);
+/* Each extension function: no parameters; see zelfunctions.h. */
+#define ZEL_FUNCTION(name, declaration) ZELEXT_API int ZEL_CALL name(void);
+#include "zelfunctions.h"
 
 #ifdef __cplusplus
 }

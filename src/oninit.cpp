@@ -1,6 +1,6 @@
 // OnInit: registers each extension function with the host, in the order of
-// the table, each under its declaration text. The texts are static, so the
-// host may keep the pointers.
+// the list (zelfunctions.h), each under its declaration text. The texts are
+// static, so the host may keep the pointers.
 #include "zelextensions.h"
 
 namespace {
@@ -11,8 +11,8 @@ struct FunctionEntry {
 };
 
 constexpr FunctionEntry functions[] = {
-    {FormatasTime, "String FormatasTime(Numeric V)"},
-    {DateDiff, "Numeric DateDiff(Date V1, Date V2)"},
+#define ZEL_FUNCTION(name, declaration) {name, declaration},
+#include "zelfunctions.h"
 };
 
 }  // namespace

@@ -8,10 +8,11 @@ int ZEL_CALL c_extension(void);
 int ZEL_CALL c_extension(void) {
   int32_t present = 0;
   uint32_t date = 0;
-  ZELFunction exports[3];
-  exports[0] = OnInit;
-  exports[1] = FormatasTime;
-  exports[2] = DateDiff;
+  const ZELFunction exports[] = {
+      OnInit,
+#define ZEL_FUNCTION(name, declaration) name,
+#include "zelfunctions.h"
+  };
   ZELGetDateTime(&present, &date);
   ZELGetSLong(&present);
   ZELSetString("C");

@@ -1,8 +1,12 @@
 # The cases check, run by CTest with cmake -P: feeds every expression of
 # CASES to one zelhost (EXE, under RUNNER if any) that loads LIBRARY, on
 # standard input through the file INPUT, and requires exactly the lines and
-# the exit status that CASES gives. Fails on an empty CASES. "\x1A" in an expression stands for
-# the byte Ctrl-Z.
+# the exit status that CASES gives; then writes the SHA-256 of LIBRARY into
+# the file RECORD, which a failure leaves absent. Fails on an empty CASES.
+# "\x1A" in an expression stands for the byte Ctrl-Z. The "--list" rows
+# are what zelhost --list prints; with COVERAGE the check runs it and
+# requires exactly them, and a case that succeeds for every function listed,
+# for one with a Date parameter such a case with an absent date.
 cmake_minimum_required(VERSION 3.25)
 
 # One line a case: the expression, its exit status, and the line it prints:
@@ -17,6 +21,10 @@ foreach(line IN LISTS lines)
   endif()
   if(NOT line MATCHES "^(.*[^ ]) +\\| +([0-9]+) +\\| (.*)$")
     message(FATAL_ERROR "${CASES}: not \"expression | status | output\": ${line}")
+  endif()
+  if(CMAKE_MATCH_1 STREQUAL "--list")
+    list(APPEND want_list "${CMAKE_MATCH_3}")
+    continue()
   endif()
   string(REPLACE "\\x1A" "${ctrl_z}" expression "${CMAKE_MATCH_1}")
   string(APPEND input "${expression}\n")
@@ -33,6 +41,35 @@ if(input STREQUAL "")
   message(FATAL_ERROR "${CASES} holds no case")
 endif()
 file(WRITE ${INPUT} "${input}")
+
+if(COVERAGE)
+  execute_process(COMMAND ${RUNNER} ${EXE} --library ${LIBRARY} --list RESULT_VARIABLE status
+                  OUTPUT_VARIABLE listed COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "[^\r\n]+" listed "${listed}")
+  if(NOT listed STREQUAL want_list)
+    message(FATAL_ERROR "zelhost --list printed\n  ${listed}\nnot the --list rows of ${CASES}:\n  ${want_list}")
+  endif()
+  foreach(declaration IN LISTS listed)
+    string(REGEX MATCH "^[A-Za-z]+ ([A-Za-z0-9_]+)\\(" name "${declaration}")
+    set(name ${CMAKE_MATCH_1})
+    set(want "^${name}\\(")
+    set(what "no case")
+    if(declaration MATCHES "[(,] ?Date ")
+      set(want "^${name}\\((.*[ ,])?null *[,)]")
+      set(what "no case with an absent date")
+    endif()
+    set(covered FALSE)
+    foreach(case IN LISTS out_cases)
+      if(case MATCHES "${want}")
+        set(covered TRUE)
+      endif()
+    endforeach()
+    if(NOT covered)
+      message(FATAL_ERROR "${CASES}: ${what} that succeeds for ${declaration}")
+    endif()
+  endforeach()
+endif()
+file(REMOVE ${RECORD})
 
 execute_process(COMMAND ${RUNNER} ${EXE} --library ${LIBRARY} INPUT_FILE ${INPUT} RESULT_VARIABLE got_status
                 OUTPUT_VARIABLE got_out ERROR_VARIABLE got_err)
@@ -57,3 +94,5 @@ if(NOT got_status EQUAL want_status)
   message(FATAL_ERROR "exit status ${got_status}, not ${want_status}")
 endif()
 message(STATUS "${summary}exit status ${got_status}, as expected")
+file(SHA256 ${LIBRARY} sum)
+file(WRITE ${RECORD} "${sum}\n")

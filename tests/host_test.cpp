@@ -1,6 +1,7 @@
 // The stand-in host on its own: declaration texts, the call protocol it
 // enforces, and the reading of expressions and arguments.
 #include "evaluate.h"
+#include "printing.h"
 #include "tools.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +39,8 @@ int add(ZELFunction function, const char *declaration) {
 
 class Host : public ::testing::Test {
  protected:
-  void SetUp() override { tools::clear_registrations(); }
-  void TearDown() override { tools::clear_registrations(); }
+  void SetUp() override { tools::forget_all(); }
+  void TearDown() override { tools::forget_all(); }
 };
 
 TEST_F(Host, ParsesDeclarations) {
@@ -84,7 +85,7 @@ TEST_F(Host, RefusesMalformedDeclarations) {
     EXPECT_EQ(refusals[0].declaration, c.text);
     EXPECT_NE(refusals[0].reason.find(c.why), std::string::npos) << refusals[0].reason;
     EXPECT_TRUE(tools::registrations().empty()) << c.text;
-    tools::clear_registrations();
+    tools::forget_all();
   }
 }
 
@@ -112,7 +113,7 @@ TEST_F(Host, EnforcesTheCallProtocol) {
     EXPECT_EQ(outcome.error, c.breach);
     EXPECT_EQ(outcome.value.has_value(), outcome.error.empty()) << c.breach;
     EXPECT_EQ(tools::registrations().size(), 1u) << c.breach;
-    tools::clear_registrations();
+    tools::forget_all();
   }
   const tools::Outcome init = tools::initialise(keeps);
   EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");

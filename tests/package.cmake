@@ -1,10 +1,13 @@
 # The package check, run by CPack once it has made the package (a post-build
-# script): the zip unpacks to one folder of its name holding exactly
+# script), or with cmake -P and the same variables: the zip
+# CPACK_PACKAGE_FILES unpacks to one folder of its name holding exactly
 # zelextensions.dll, README.txt, LICENSE.txt and SHA256SUMS; each of the
-# first three is the file that the build made and tested (CPACK_ZEL_DLL,
-# CPACK_ZEL_FILES); SHA256SUMS lists exactly those three with their sums;
-# README.txt gives the DLL's size; and the DLL passes the DLL check.
-include(${CMAKE_CURRENT_LIST_DIR}/binary.cmake)
+# first three is the file that the build made (CPACK_ZEL_DLL, and
+# CPACK_ZEL_FILES: README.txt and the licence); every test in CPACK_ZEL_RECORDS passed with that very
+# DLL; SHA256SUMS is exactly the text of their three sums; README.txt gives
+# the DLL's size; and the DLL passes the DLL check.
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/dll.cmake)
 
 set(zip ${CPACK_PACKAGE_FILES})
 get_filename_component(name ${zip} NAME_WLE)
@@ -18,25 +21,19 @@ set(folder ${work}/${name})
 file(GLOB files RELATIVE ${folder} ${folder}/*)
 expect("${zip} holds in ${name}/" "${files}" "LICENSE.txt;README.txt;SHA256SUMS;zelextensions.dll")
 
-file(STRINGS ${folder}/SHA256SUMS sums)
-set(listed "")
-foreach(line IN LISTS sums)
-  if(NOT line MATCHES "^([0-9a-f]+)  (.+)$")
-    message(FATAL_ERROR "${zip}: SHA256SUMS has a line that is no checksum: ${line}")
-  endif()
-  list(APPEND listed "${CMAKE_MATCH_2}")
-  file(SHA256 ${folder}/${CMAKE_MATCH_2} sum)
-  if(NOT sum STREQUAL CMAKE_MATCH_1)
-    message(FATAL_ERROR "${zip}: the checksum of ${CMAKE_MATCH_2} is wrong")
-  endif()
+set(sums "")
+foreach(file zelextensions.dll README.txt LICENSE.txt)
+  file(SHA256 ${folder}/${file} sum)
+  string(APPEND sums "${sum}  ${file}\n")
 endforeach()
-expect("${zip}: SHA256SUMS lists" "${listed}" "LICENSE.txt;README.txt;zelextensions.dll")
+file(READ ${folder}/SHA256SUMS written)
+if(NOT written STREQUAL sums)
+  message(FATAL_ERROR "${zip}: SHA256SUMS is not exactly\n${sums}")
+endif()
 
-foreach(built IN LISTS CPACK_ZEL_DLL CPACK_ZEL_FILES)
-  get_filename_component(packed ${built} NAME)
-  if(packed STREQUAL "LICENSE")
-    set(packed LICENSE.txt)
-  endif()
+set(packed_files zelextensions.dll README.txt LICENSE.txt)
+set(built_files ${CPACK_ZEL_DLL} ${CPACK_ZEL_FILES})
+foreach(packed built IN ZIP_LISTS packed_files built_files)
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${folder}/${packed} ${built} RESULT_VARIABLE differ)
   if(differ)
     message(FATAL_ERROR "${zip}: its ${packed} is not ${built}")
@@ -44,13 +41,26 @@ foreach(built IN LISTS CPACK_ZEL_DLL CPACK_ZEL_FILES)
 endforeach()
 
 set(DLL ${folder}/zelextensions.dll)
+file(SHA256 ${DLL} sum)
+if(NOT CPACK_ZEL_RECORDS)
+  message(FATAL_ERROR "${zip}: no test is named whose record to require")
+endif()
+foreach(record IN LISTS CPACK_ZEL_RECORDS)
+  if(NOT EXISTS ${record})
+    message(FATAL_ERROR "${zip}: no record ${record}: that test has not passed with this build's DLL")
+  endif()
+  file(READ ${record} tested)
+  if(NOT tested STREQUAL "${sum}\n")
+    message(FATAL_ERROR "${zip}: the DLL is not the one that ${record} records as tested")
+  endif()
+endforeach()
+
 file(SIZE ${DLL} size)
 file(READ ${folder}/README.txt readme)
 if(NOT readme MATCHES "and nothing else, ${size} bytes:")
   message(FATAL_ERROR "${zip}: README.txt does not give the DLL's size, ${size} bytes")
 endif()
-set(OBJDUMP ${CPACK_ZEL_OBJDUMP})
 set(BITS ${CPACK_ZEL_BITS})
 set(VERSION ${CPACK_PACKAGE_VERSION})
 check_dll()
-message(STATUS "${zip}: the four files, the checksums right, the DLL the one tested, ${CPACK_ZEL_DLL}")
+message(STATUS "${zip}: the four files, the checksums exact, the DLL the one tested, ${CPACK_ZEL_DLL}")

@@ -1,9 +1,13 @@
-# The Windows tests: the DLL itself, and, where this build has the stand-in
+# The Windows tests: the DLL itself, its checks' refusals, and, where this build has the stand-in
 # host, a tools.dll without ZELSetString that zelhost.exe must refuse. Every
 # program runs under Wine, with its prefix in the build folder.
-add_test(NAME library.dll COMMAND ${CMAKE_COMMAND} -DCHECK=dll -DOBJDUMP=${CMAKE_OBJDUMP}
-  -DDLL=$<TARGET_FILE:zelextensions> -DBITS=${CMAKE_SIZEOF_VOID_P} -DVERSION=${PROJECT_VERSION}
-  -P ${CMAKE_CURRENT_SOURCE_DIR}/binary.cmake)
+add_test(NAME library.dll COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions>
+  -DBITS=${CMAKE_SIZEOF_VOID_P} -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_SOURCE_DIR}/dll.cmake)
+# Each check of the release still refuses each breakage it guards against.
+add_test(NAME release.breakages COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions>
+  -DREADME=${PROJECT_BINARY_DIR}/release/README.txt -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+  -DBITS=${CMAKE_SIZEOF_VOID_P} -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/breakages
+  -P ${CMAKE_CURRENT_SOURCE_DIR}/breakages.cmake)
 
 if(TARGET tools_lacking)
   # A folder whose tools.dll lacks ZELSetString, with zelhost.exe and

@@ -1,0 +1,22 @@
+# Reads the one list of the library's functions, include/zelfunctions.h:
+# sets `names` to their names and `declarations` to their declaration texts,
+# both in registration order. Fails on a line of the list it cannot read.
+# Included by the build and by the checks that run with cmake -P.
+function(zel_functions names declarations)
+  set(list ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../include/zelfunctions.h)
+  file(STRINGS ${list} lines REGEX "^ZEL_FUNCTION\\(")
+  set(found_names "")
+  set(found_declarations "")
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^ZEL_FUNCTION\\(([A-Za-z_][A-Za-z0-9_]*), \"([^\"\\\\;]*)\"\\)$")
+      message(FATAL_ERROR "${list}: not ZEL_FUNCTION(name, \"declaration\"): ${line}")
+    endif()
+    list(APPEND found_names ${CMAKE_MATCH_1})
+    list(APPEND found_declarations "${CMAKE_MATCH_2}")
+  endforeach()
+  if(NOT found_names)
+    message(FATAL_ERROR "${list} lists no function")
+  endif()
+  set(${names} ${found_names} PARENT_SCOPE)
+  set(${declarations} "${found_declarations}" PARENT_SCOPE)
+endfunction()

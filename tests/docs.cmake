@@ -1,0 +1,26 @@
+# The documents check, run by CTest with cmake -P: each of DOCS (under
+# SOURCE) names exactly the listed functions' declaration texts, where it
+# names any, and every relative link in a Markdown document leads to a file
+# or folder that exists.
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/expect.cmake)
+
+zel_functions(functions declarations)
+foreach(doc IN LISTS DOCS)
+  file(READ ${SOURCE}/${doc} text)
+  string(REGEX MATCHALL "(String|Numeric|Date) [A-Za-z_][A-Za-z0-9_]*\\([A-Za-z0-9_ ,]*\\)" named "${text}")
+  list(REMOVE_DUPLICATES named)
+  if(named)
+    expect("${doc} names the declarations" "${named}" "${declarations}")
+  endif()
+  if(doc MATCHES "\\.md$")
+    get_filename_component(folder ${SOURCE}/${doc} DIRECTORY)
+    string(REGEX MATCHALL "\\]\\([^)# ]+" links "${text}")
+    foreach(link IN LISTS links)
+      string(SUBSTRING "${link}" 2 -1 link)
+      if(NOT link MATCHES "^[a-z]+:" AND NOT EXISTS ${folder}/${link})
+        message(FATAL_ERROR "${doc}: the link ${link} leads nowhere")
+      endif()
+    endforeach()
+  endif()
+endforeach()
