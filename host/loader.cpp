@@ -10,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <fstream>
 #include <string_view>
 
 namespace zelhost {
@@ -27,6 +28,9 @@ std::string system_error() {
   std::string reason = text ? text : "error " + std::to_string(code);
   LocalFree(text);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
+  // The message's insert, such as "Bad EXE format for %1.", is the file.
+  for (std::size_t at = reason.find("%1"); at != std::string::npos; at = reason.find("%1"))
+    reason.replace(at, 2, "the file");
   return reason;
 }
 
@@ -52,12 +56,27 @@ std::string missing_import(HMODULE library) {
   return {};
 }
 
+// Reserves the addresses where the DLL at `path` asks to be loaded, read from
+// its headers, so that the loader must move it and apply its relocations,
+// as a host's address-space layout randomisation does; null if the file
+// names none that fit this program.
+void *reserve_preferred_base(const std::string &path) {
+  IMAGE_DOS_HEADER dos{};
+  IMAGE_NT_HEADERS nt{};
+  std::ifstream file(path, std::ios::binary);
+  if (!file.read(reinterpret_cast<char *>(&dos), sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
+  if (!file.seekg(dos.e_lfanew).read(reinterpret_cast<char *>(&nt), sizeof nt)) return nullptr;
+  if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return nullptr;
+  return VirtualAlloc(reinterpret_cast<void *>(nt.OptionalHeader.ImageBase), nt.OptionalHeader.SizeOfImage,
+                      MEM_RESERVE, PAGE_NOACCESS);
+}
+
 void *open_library(const std::string &path, std::string &reason) {
+  void *taken = reserve_preferred_base(path);
   const HMODULE library = LoadLibraryA(path.c_str());
-  if (!library) {
-    reason = system_error();
-    return nullptr;
-  }
+  if (!library) reason = system_error();
+  if (taken) VirtualFree(taken, 0, MEM_RELEASE);
+  if (!library) return nullptr;
   reason = missing_import(library);
   if (reason.empty()) return library;
   FreeLibrary(library);

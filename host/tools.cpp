@@ -6,7 +6,8 @@
 // operation's result an extension function passed on.
 #include "tools.h"
 
-#include <atomic>
+#include "calling.h"
+
 #include <mutex>
 
 namespace tools {
@@ -23,12 +24,15 @@ struct Frame {
 thread_local Frame *current = nullptr;
 thread_local std::uint32_t last_result = 0;  // wraps, as unsigned arithmetic does
 
-// On all threads: the OnInit calls and the invocations running, and the
-// registrations attempted from a thread without a frame while an invocation
-// ran, which each invocation counts before and after.
-std::atomic<int> initialising{0};
-std::atomic<int> invoking{0};
-std::atomic<std::uint32_t> registrations_during_invocations{0};
+// On all threads, under `activity`: the OnInit calls and the invocations
+// running, and the registrations made while an invocation ran (from a
+// thread without one), which each invocation counts before and after. A
+// registration holds `activity` until it is done, so no call begins or ends
+// in the middle of it: it is counted, registered or noted, never lost.
+std::mutex activity;
+int initialising = 0;
+int invoking = 0;
+std::uint32_t registrations_during_invocations = 0;
 
 std::mutex registry_mutex;
 std::vector<Registration> registry;
@@ -39,7 +43,7 @@ int next_result() { return static_cast<int>(++last_result); }
 
 void note_stray(std::string_view operation) {
   std::lock_guard lock(registry_mutex);
-  if (stray.empty()) stray = std::string(operation) + " outside OnInit and any invocation";
+  if (stray.empty()) stray = std::string(operation) + " from a thread on which neither OnInit nor an invocation runs";
 }
 
 // The registration of `name`, with the registry locked.
@@ -98,16 +102,25 @@ void deliver(std::string_view operation, Type type, Result value, int result) {
 }
 
 void run(ZELFunction function, Frame &frame) {
-  std::atomic<int> &running = frame.signature ? invoking : initialising;
-  const std::uint32_t registrations_before = registrations_during_invocations.load();
+  int &running = frame.signature ? invoking : initialising;
+  std::uint32_t registrations_before = 0;
+  {
+    std::lock_guard lock(activity);
+    ++running;
+    registrations_before = registrations_during_invocations;
+  }
   Frame *outer = current;
   current = &frame;
-  ++running;
-  frame.outcome.returned = function();
-  --running;
+  const std::string changed = call_harshly(function, frame.outcome.returned);
   current = outer;
-  if (frame.signature && registrations_during_invocations.load() != registrations_before)
-    breach(frame, "AddFunctionCall during an invocation");
+  bool registered_during = false;
+  {
+    std::lock_guard lock(activity);
+    --running;
+    registered_during = registrations_during_invocations != registrations_before;
+  }
+  if (!changed.empty()) breach(frame, changed);
+  if (frame.signature && registered_during) breach(frame, "AddFunctionCall during an invocation");
   if (frame.signature && !frame.set) breach(frame, "no Set");
   if (!frame.outcome.error.empty()) frame.outcome.value.reset();
 }
@@ -179,11 +192,14 @@ int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
     breach(*current, "AddFunctionCall during an invocation");
     return result;
   }
-  if (invoking.load() > 0) {
+  // Held until the registration is done (see `activity`).
+  std::unique_lock lock(activity);
+  if (invoking > 0) {
     ++registrations_during_invocations;
     return result;
   }
-  if (!current && initialising.load() == 0) {
+  if (!current && initialising == 0) {
+    lock.unlock();
     note_stray("AddFunctionCall");
     return result;
   }
@@ -196,7 +212,7 @@ int ZEL_CALL AddFunctionCall(ZELFunction function, const char *declaration) {
     refusal.reason = "no function";
   else
     signature = parse_declaration(declaration, refusal.reason);
-  std::lock_guard lock(registry_mutex);
+  std::lock_guard registry_lock(registry_mutex);
   if (signature && registered(signature->name)) {
     refusal.reason = "a function named " + signature->name + " is registered already";
     signature.reset();

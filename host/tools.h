@@ -55,9 +55,10 @@ std::vector<Refusal> refusals();
 // The registration of `name`, if any.
 std::optional<Registration> find(std::string_view name);
 
-// The first operation made while neither an OnInit nor an invocation ran on
-// any thread, such as one from a library's constructor or from a thread of
-// its own after OnInit; empty if there was none. It does nothing else.
+// The first operation made from a thread on which neither an OnInit nor an
+// invocation ran, such as one from a library's constructor or from a thread
+// of its own (but a registration while an invocation runs anywhere breaches
+// that invocation); empty if there was none. It does nothing else.
 std::string stray_operation();
 
 // Forgets all that the registry holds: the registrations, the refusals and

@@ -25,6 +25,7 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -41,7 +42,13 @@ int fail_usage(const std::string &why) {
 // saying why on stderr, when it could not be written.
 bool put(const std::string &line) {
   if (std::cout << line << '\n' << std::flush) return true;
-  std::cerr << "zelhost: cannot write the results: " << std::strerror(errno) << '\n';
+  const char *why = std::strerror(errno);
+#if defined(_WIN32)
+  // Windows' C library says "Invalid argument" for a pipe closed at its end.
+  const DWORD code = GetLastError();
+  if (code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE) why = "Broken pipe";
+#endif
+  std::cerr << "zelhost: cannot write the results: " << why << '\n';
   return false;
 }
 
@@ -75,10 +82,9 @@ int main(int argc, char **argv) {
       path = argv[i];
     } else if (arg == "--list") {
       list = true;
-    } else if (arg == "--help") {
-      return put(usage) ? 0 : 1;
-    } else if (arg == "--version") {
-      return put("zelhost " ZEL_VERSION) ? 0 : 1;
+    } else if (arg == "--help" || arg == "--version") {
+      if (argc != 2) return fail_usage(arg + " takes no other argument");
+      return put(arg == "--help" ? usage : "zelhost " ZEL_VERSION) ? 0 : 1;
     } else if (arg.starts_with("-")) {
       return fail_usage("unknown option " + zelhost::quote(arg));
     } else {

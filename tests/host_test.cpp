@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <barrier>
+#include <thread>
+
 namespace {
 
 // Extension functions that keep or break the protocol in one way each.
@@ -25,6 +28,11 @@ int ZEL_CALL sets_before_get() { return ZELSetString("x"); }
 int ZEL_CALL gets_nowhere() { return ZELGetSLong(nullptr), ZELSetString("x"); }
 int ZEL_CALL sets_no_text() { return ZELGetSLong(&v), ZELSetString(nullptr); }
 int ZEL_CALL registers() { return ZELGetSLong(&v), AddFunctionCall(keeps, "String G(Numeric V)"), ZELSetString("x"); }
+std::int32_t present = 0;
+std::uint32_t when = 0;
+int ZEL_CALL gets_no_presence() { return ZELGetDateTime(nullptr, &when), ZELSetString("x"); }
+int ZEL_CALL gets_no_date() { return ZELGetDateTime(&present, nullptr), ZELSetString("x"); }
+int ZEL_CALL returns_refused() { return ZELGetSLong(&v), ZELSetString("x"), AddFunctionCall(keeps, "String G(Numeric V)"); }
 
 // Registers `function` under `declaration` as a library does, from its
 // OnInit; returns what AddFunctionCall returned.
@@ -53,6 +61,10 @@ TEST_F(Host, ParsesDeclarations) {
   ASSERT_EQ(s->parameters.size(), 2u);
   EXPECT_EQ(s->parameters[1].type, Type::Date);
   EXPECT_EQ(s->parameters[1].name, "V2");
+  const std::optional<tools::Signature> named = tools::parse_declaration("Numeric Day_of(Date a_b)", error);
+  ASSERT_TRUE(named) << error;
+  EXPECT_EQ(named->name, "Day_of");
+  EXPECT_EQ(named->parameters[0].name, "a_b");
   ASSERT_TRUE(tools::parse_declaration("String Now()", error));
   EXPECT_TRUE(tools::parse_declaration("String Now()", error)->parameters.empty());
 }
@@ -105,23 +117,33 @@ TEST_F(Host, EnforcesTheCallProtocol) {
       {gets_nowhere, "String F(Numeric V)", "F: ZELGetSLong without a place for the value"},
       {sets_no_text, "String F(Numeric V)", "F: ZELSetString without a text"},
       {registers, "String F(Numeric V)", "F: AddFunctionCall during an invocation"},
+      {returns_refused, "String F(Numeric V)", "F: AddFunctionCall during an invocation"},
+      {gets_no_presence, "String F(Date V)", "F: ZELGetDateTime without a place for the value"},
+      {gets_no_date, "String F(Date V)", "F: ZELGetDateTime without a place for the value"},
   };
   for (const auto &c : cases) {
     add(c.function, c.declaration);
-    const tools::Argument argument = std::int32_t{7};
+    const tools::Argument argument = std::string_view(c.declaration).find("Date") != std::string_view::npos
+                                         ? tools::Argument{tools::Date{true, 1}}
+                                         : tools::Argument{std::int32_t{7}};
     const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
     EXPECT_EQ(outcome.error, c.breach);
     EXPECT_EQ(outcome.value.has_value(), outcome.error.empty()) << c.breach;
     EXPECT_EQ(tools::registrations().size(), 1u) << c.breach;
     tools::forget_all();
   }
+  // Arguments that do not match the declaration are refused before the call.
+  add(keeps, "String F(Numeric V)");
+  const tools::Argument date = tools::Date{true, 1};
+  EXPECT_EQ(tools::invoke(*tools::find("F"), {&date, 1}).error, "F: arguments that do not match the parameters");
+  tools::forget_all();
   const tools::Outcome init = tools::initialise(keeps);
   EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");
   // Outside OnInit and any invocation: nothing done, the first one noted.
   AddFunctionCall(keeps, "String G(Numeric V)");
   ZELSetDouble(1.0);
   EXPECT_TRUE(tools::registrations().empty());
-  EXPECT_EQ(tools::stray_operation(), "AddFunctionCall outside OnInit and any invocation");
+  EXPECT_EQ(tools::stray_operation(), "AddFunctionCall from a thread on which neither OnInit nor an invocation runs");
 }
 
 TEST_F(Host, ANameRegistersOnce) {
@@ -136,11 +158,44 @@ TEST_F(Host, ANameRegistersOnce) {
 
 TEST_F(Host, EachOperationReturnsADistinctResult) {
   const int first = add(keeps, "String F(Numeric V)");
+  add(returns_refused, "String R(Numeric V)");
   const tools::Argument argument = std::int32_t{7};
   const tools::Outcome outcome = tools::invoke(*tools::find("F"), {&argument, 1});
   EXPECT_EQ(outcome.returned, outcome.set_returned);
   EXPECT_NE(outcome.returned, first);
   EXPECT_NE(outcome.returned, 0);
+  // A refused registration's result too.
+  const tools::Outcome refused = tools::invoke(*tools::find("R"), {&argument, 1});
+  EXPECT_NE(refused.returned, refused.set_returned);
+  EXPECT_NE(refused.returned, outcome.returned);
+  EXPECT_NE(refused.returned, 0);
+}
+
+// A registration from a thread of its own, racing the end of an invocation,
+// breaches that invocation or is noted as stray: it is never lost.
+TEST_F(Host, RegistrationsRacingAnInvocationAreAllReported) {
+  add(keeps, "String F(Numeric V)");
+  const tools::Registration f = *tools::find("F");
+  constexpr int rounds = 10000;
+  std::barrier round(2);
+  std::thread registrar([&] {
+    for (int i = 0; i < rounds; ++i) {
+      round.arrive_and_wait();
+      AddFunctionCall(keeps, "String G(Numeric V)");
+      round.arrive_and_wait();
+    }
+  });
+  int lost = 0;
+  for (int i = 0; i < rounds; ++i) {
+    round.arrive_and_wait();
+    const tools::Argument argument = std::int32_t{7};
+    const tools::Outcome outcome = tools::invoke(f, {&argument, 1});
+    round.arrive_and_wait();
+    lost += outcome.error.empty() && tools::stray_operation().empty();
+    tools::forget_all();
+  }
+  registrar.join();
+  EXPECT_EQ(lost, 0);
 }
 
 TEST_F(Host, ReadsNumericArguments) {
@@ -160,7 +215,7 @@ TEST_F(Host, ReadsNumericArguments) {
       {"0.99999999999999999", 0},        {"-1.99999999999999999", -1},
       {"2147483647.9999999999", 2147483647}, {"-2147483648.9999999999", -2147483647 - 1},
       {"21474836479999999999e-10", 2147483647}, {"0.000000000000000000002147483648e30", std::nullopt},
-      {"1e-400", 0},      {"-1e-400", 0},     {"0e999999999999999999999", 0}, {"00000000000000000000042", 42},
+      {"1e1.", std::nullopt}, {"1e-.", std::nullopt}, {"1e-400", 0},      {"-1e-400", 0},     {"0e999999999999999999999", 0}, {"00000000000000000000042", 42},
       {".5", 0},          {"5.", 5},          {"-.5e1", -5},  {"1E+2", 100},  {"1.5e", std::nullopt},
       {".", std::nullopt}, {"-", std::nullopt}, {"1..2", std::nullopt}, {"1e1.5", std::nullopt},
       {"infinity", std::nullopt}, {"-inf", std::nullopt}, {"1 2", std::nullopt},
@@ -178,6 +233,7 @@ TEST_F(Host, ReadsNumericArguments) {
 
 TEST_F(Host, RefusesBadExpressions) {
   add(keeps, "String F(Numeric V)");
+  add(keeps, "String F_1(Numeric V)");
   add(sets_nothing, "String Bad(Numeric V)");
   const struct {
     const char *expression, *error;
@@ -201,9 +257,11 @@ TEST_F(Host, RefusesBadExpressions) {
     EXPECT_FALSE(e.ok) << c.expression;
     EXPECT_NE(e.text.find(c.error), std::string::npos) << c.expression << ": " << e.text;
   }
-  const zelhost::Evaluation e = zelhost::evaluate("  F ( 12 ) ");
-  EXPECT_TRUE(e.ok) << e.text;
-  EXPECT_EQ(e.text, "kept");
+  for (const char *call : {"  F ( 12 ) ", "F_1(12)"}) {
+    const zelhost::Evaluation e = zelhost::evaluate(call);
+    EXPECT_TRUE(e.ok) << e.text;
+    EXPECT_EQ(e.text, "kept");
+  }
 }
 
 TEST_F(Host, PrintsValuesOnOneLine) {

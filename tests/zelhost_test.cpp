@@ -5,10 +5,27 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
+
+// The files that the tests write lie in a folder of this run's own, removed
+// when every test passed, so that runs at once keep apart.
+class Folder : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string name = ::testing::TempDir() + "zelhost_test.XXXXXX";
+    path = mkdtemp(name.data()) ? name + "/" : "";
+    ASSERT_NE(path, "") << "no folder in " << ::testing::TempDir();
+  }
+  void TearDown() override {
+    if (::testing::UnitTest::GetInstance()->Passed()) std::filesystem::remove_all(path);
+  }
+  std::string path;
+};
+Folder *const folder = static_cast<Folder *>(::testing::AddGlobalTestEnvironment(new Folder));
 
 struct Ran {
   int status;
@@ -24,8 +41,7 @@ std::string slurp(const std::string &path) {
 // Runs `command` through the shell with `input` on stdin; redirections in
 // `command` itself come first.
 Ran run(const std::string &command, const std::string &input = "") {
-  // Tests may run at once: each has files of its own.
-  const std::string dir = ::testing::TempDir() + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".";
+  const std::string dir = folder->path + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".";
   std::ofstream(dir + "in") << input;
   const int status = std::system(("(" + command + ") <" + dir + "in >" + dir + "out 2>" + dir + "err").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir + "out"), slurp(dir + "err")};
@@ -90,6 +106,8 @@ TEST(Zelhost, FailuresAndTheirStatus) {
       {zelhost + " --frobnicate", 2, "zelhost: unknown option \"--frobnicate\"\n"},
       {zelhost + " --library", 2, "zelhost: --library needs a PATH\n"},
       {zelhost + " --library ''", 2, "zelhost: --library needs a PATH\n"},
+      {zelhost + " --version --list", 2, "zelhost: --version takes no other argument\n"},
+      {zelhost + " 'FormatasTime(1)' --help", 2, "zelhost: --help takes no other argument\n"},
       {zelhost + " --library /nonexistent/zelextensions.so --list", 2,
        "zelhost: cannot load \"/nonexistent/zelextensions.so\": "},
       {zelhost + " --library \"$(printf '/nonexistent/a\\nb.so')\"", 2,
@@ -99,9 +117,9 @@ TEST(Zelhost, FailuresAndTheirStatus) {
       {"ZEL_ROGUE=oninit " + zelhost + " --library " ROGUE, 2, "rogue.so\": OnInit: ZELSetDouble outside an invocation\n"},
       {"ZEL_ROGUE=untexted " + zelhost + " --library " ROGUE " </dev/null", 1, "rogue.so\": refused a declaration without text\n"},
       {"ZEL_ROGUE=constructor " + zelhost + " --library " ROGUE " </dev/null", 1,
-       "rogue.so\": AddFunctionCall outside OnInit and any invocation\n"},
+       "rogue.so\": AddFunctionCall from a thread on which neither OnInit nor an invocation runs\n"},
       {zelhost + " --library " ROGUE " 'Thread()'", 1, "Thread(): protocol breach: Thread: AddFunctionCall during an invocation\n"},
-      {zelhost + " --library " ROGUE " 'Stray()'", 1, "rogue.so\": ZELSetDouble outside OnInit and any invocation\n"},
+      {zelhost + " --library " ROGUE " 'Stray()'", 1, "rogue.so\": ZELSetDouble from a thread on which neither OnInit nor an invocation runs\n"},
       {zelhost + " 'Nope()'", 1, "zelhost: Nope(): unknown function \"Nope\"\n"},
       {zelhost + " 'FormatasTime(1)' >/dev/full", 1, "zelhost: cannot write the results: No space left on device\n"},
       {zelhost + " --list >/dev/full", 1, "zelhost: cannot write the results: No space left on device\n"},
