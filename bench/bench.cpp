@@ -21,6 +21,18 @@ void calls(benchmark::State &state, const char *name, const std::vector<tools::A
   }
 }
 
+// Registers the peers as a library's OnInit would, each under its name.
+int ZEL_CALL register_peers() {
+  static std::vector<std::string> declarations;
+  for (const bench::Peer &peer : bench::peers) {
+    const bool date = peer.function == bench::date_control;
+    declarations.push_back(std::string(date ? "Numeric " : "String ") + peer.name +
+                           (date ? "(Date V1, Date V2)" : "(Numeric V)"));
+    AddFunctionCall(peer.function, declarations.back().c_str());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -31,15 +43,14 @@ int main(int argc, char **argv) {
     return 2;
   }
   tools::initialise(library->on_init);
-  AddFunctionCall(bench::text_control, "String TextControl(Numeric V)");
-  AddFunctionCall(bench::formatastime_snprintf, "String FormatasTimeSnprintf(Numeric V)");
-  AddFunctionCall(bench::date_control, "Numeric DateControl(Date V1, Date V2)");
 
   std::vector<tools::Argument> numbers, dates;
   for (std::int32_t n : bench::numbers()) numbers.emplace_back(n);
   for (std::uint32_t t : bench::dates()) dates.emplace_back(tools::Date{true, t});
-  for (const char *name : {"FormatasTime", "TextControl", "FormatasTimeSnprintf"})
-    benchmark::RegisterBenchmark(name, calls, name, numbers, 1);
+  tools::initialise(register_peers);
+  benchmark::RegisterBenchmark("FormatasTime", calls, "FormatasTime", numbers, 1);
+  for (const bench::Peer &peer : bench::peers)
+    if (peer.function != bench::date_control) benchmark::RegisterBenchmark(peer.name, calls, peer.name, numbers, 1);
   for (const char *name : {"DateDiff", "DateControl"}) benchmark::RegisterBenchmark(name, calls, name, dates, 2);
 
   const int status = bench::run(argc, argv);

@@ -12,19 +12,33 @@
 
 namespace bench {
 
-// The same Get and Set as FormatasTime, with a constant 12-character text.
+// The floor: the same Get and Set as FormatasTime, with a constant
+// 13-character text copied into automatic storage.
 int ZEL_CALL text_control();
 // The same two Gets and Set as DateDiff, with a constant result.
 int ZEL_CALL date_control();
-// FormatasTime written with snprintf.
+// FormatasTime's peers, the ways a C++ engineer would write it: snprintf,
+// {fmt} with its format string compiled and read at run time, and
+// std::to_chars for the hours with two digits each for minutes and seconds.
 int ZEL_CALL formatastime_snprintf();
+int ZEL_CALL formatastime_fmt_compiled();
+int ZEL_CALL formatastime_fmt_runtime();
+int ZEL_CALL formatastime_to_chars();
+
+// The text functions by the names the benchmarks run them under, FormatasTime
+// first (each program adds FormatasTime itself).
+struct Peer {
+  const char *name;
+  ZELFunction function;
+};
+extern const Peer peers[6];
 
 // Numbers spread over the whole 32-bit range, and as many date values.
 std::vector<std::int32_t> numbers();
 std::vector<std::uint32_t> dates();
 
-// Runs the benchmarks registered under the names FormatasTime, TextControl,
-// FormatasTimeSnprintf, DateDiff and DateControl, then prints the ratios.
+// Runs the benchmarks registered under FormatasTime, the peers' names,
+// DateDiff and DateControl, then prints the ratios.
 int run(int argc, char **argv);
 
 }  // namespace bench
