@@ -28,8 +28,9 @@ endif()
 # left in. The loader's code is the same at 32 bits; 64-bit Wine runs it in
 # a second.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  add_run_test(zelhost.not_a_dll 2 "" "zelhost: cannot load \"[^\n]*LICENSE\": [^%\n]+\n"
-    $<TARGET_FILE:zelhost> --library ${PROJECT_SOURCE_DIR}/LICENSE --list)
+  file(CONFIGURE OUTPUT not_a.dll CONTENT "This is no DLL.\n")
+  add_run_test(zelhost.not_a_dll 2 "" "zelhost: cannot load \"[^\n]*not_a.dll\": [^%\n]+\n"
+    $<TARGET_FILE:zelhost> --library ${CMAKE_CURRENT_BINARY_DIR}/not_a.dll --list)
 endif()
 
 # The prefix made first, by wine64, so that Wine's messages on making it
