@@ -68,12 +68,11 @@ int ZEL_CALL formatastime_to_chars() {
   return ZELSetString(text);
 }
 
-const Peer peers[6] = {{"Floor", text_control},
+const Peer peers[5] = {{"Floor", text_control},
                        {"Snprintf", formatastime_snprintf},
                        {"FmtRuntime", formatastime_fmt_runtime},
                        {"FmtCompiled", formatastime_fmt_compiled},
-                       {"ToChars", formatastime_to_chars},
-                       {"DateControl", date_control}};
+                       {"ToChars", formatastime_to_chars}};
 
 int ZEL_CALL date_control() {
   std::int32_t present1 = 0, present2 = 0;

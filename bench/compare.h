@@ -25,13 +25,13 @@ int ZEL_CALL formatastime_fmt_compiled();
 int ZEL_CALL formatastime_fmt_runtime();
 int ZEL_CALL formatastime_to_chars();
 
-// The text functions by the names the benchmarks run them under, FormatasTime
-// first (each program adds FormatasTime itself).
+// FormatasTime's floor and peers by the names the benchmarks run them under
+// (each program adds FormatasTime itself).
 struct Peer {
   const char *name;
   ZELFunction function;
 };
-extern const Peer peers[6];
+extern const Peer peers[5];
 
 // Numbers spread over the whole 32-bit range, and as many date values.
 std::vector<std::int32_t> numbers();

@@ -1,8 +1,8 @@
 # Reads the one list of the library's functions, include/zelfunctions.h:
-# sets `names` to their names and `declarations` to their declaration texts,
-# both in registration order. Fails on a line of the list it cannot read.
+# sets `names` to their names and, if named, the variable after it to their
+# declaration texts, both in registration order. Fails on a line of the list it cannot read.
 # Included by the build and by the checks that run with cmake -P.
-function(zel_functions names declarations)
+function(zel_functions names)
   set(list ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../include/zelfunctions.h)
   file(STRINGS ${list} lines REGEX "^ZEL_FUNCTION\\(")
   set(found_names "")
@@ -18,5 +18,7 @@ function(zel_functions names declarations)
     message(FATAL_ERROR "${list} lists no function")
   endif()
   set(${names} ${found_names} PARENT_SCOPE)
-  set(${declarations} "${found_declarations}" PARENT_SCOPE)
+  if(ARGC GREATER 1)
+    set(${ARGV1} "${found_declarations}" PARENT_SCOPE)
+  endif()
 endfunction()

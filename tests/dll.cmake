@@ -94,7 +94,7 @@ macro(read_dll)
 endmacro()
 
 function(check_dll)
-  zel_functions(functions declarations)
+  zel_functions(functions)
   read_dll()
   number(signature ${pe} 4)
   if(NOT image MATCHES "^4d5a" OR NOT signature EQUAL 0x4550)

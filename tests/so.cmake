@@ -4,7 +4,7 @@
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/expect.cmake)
 
-zel_functions(functions declarations)
+zel_functions(functions)
 execute_process(COMMAND ${NM} -D --defined-only --format=just-symbols ${LIBRARY} OUTPUT_VARIABLE defined
                 COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[^\n]+" defined "${defined}")
