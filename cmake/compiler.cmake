@@ -54,6 +54,22 @@ function(zel_runtime_free_dll target)
   endif()
 endfunction()
 
+# Makes `target`, a MODULE of the library's code, the Windows DLL: with the
+# version resource `rc`, the exports under their plain names for the GNU and
+# the MSVC linker alike (OnInit and the listed functions), no runtime, and
+# the host's operations imported from tools.dll.
+function(zel_dll target rc)
+  list(JOIN ZEL_FUNCTIONS "\n    " exports)
+  set(def ${PROJECT_BINARY_DIR}/zelextensions.def)
+  file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY zelextensions.dll\nEXPORTS\n    OnInit\n    ${exports}\n")
+  target_sources(${target} PRIVATE ${rc} ${def})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/include)
+  zel_library_code(${target})
+  zel_warnings(${target})
+  zel_runtime_free_dll(${target})
+  zel_import_tools(${target})
+endfunction()
+
 # Binds `target` by name to the host's tools.dll, through an import library
 # that the toolchain's librarian, dlltool (binutils' or LLVM's) or lib, makes
 # from our own list of its operations, include/tools.def: no file of the real
@@ -75,8 +91,10 @@ function(zel_import_tools target)
   else()
     set(command ${CMAKE_AR} /nologo /def:${def} /machine:$<IF:${x86},X86,X64> /out:${output})
   endif()
-  add_custom_command(OUTPUT ${output} COMMAND ${command} DEPENDS ${def})
-  add_custom_target(tools_imports DEPENDS ${output})
+  if(NOT TARGET tools_imports)
+    add_custom_command(OUTPUT ${output} COMMAND ${command} DEPENDS ${def})
+    add_custom_target(tools_imports DEPENDS ${output})
+  endif()
   add_dependencies(${target} tools_imports)
   target_link_libraries(${target} PRIVATE ${output})
 endfunction()

@@ -1,12 +1,29 @@
 # The Windows tests: the DLL itself, its checks' refusals, and, where this build has the stand-in
 # host, a tools.dll without ZELSetString that zelhost.exe must refuse. Every
 # program runs under Wine, with its prefix in the build folder.
-add_test(NAME library.dll COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions>
-  -DBITS=${CMAKE_SIZEOF_VOID_P} -DVERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_SOURCE_DIR}/dll.cmake)
-# Each check of the release still refuses each breakage it guards against.
-add_test(NAME release.breakages COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions>
-  -DREADME=${PROJECT_BINARY_DIR}/release/README.txt -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
-  -DBITS=${CMAKE_SIZEOF_VOID_P} -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/breakages
+
+# The DLL as the toolchain's readers give it: llvm-readobj its headers,
+# binutils' windres (the 64-bit one reads either bitness) its resources.
+find_program(ZEL_READOBJ NAMES llvm-readobj llvm-readobj-14 REQUIRED)
+find_program(ZEL_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
+find_program(ZEL_OBJCOPY NAMES llvm-objcopy llvm-objcopy-14 REQUIRED)
+set(readers -DBITS=${CMAKE_SIZEOF_VOID_P} -DREADOBJ=${ZEL_READOBJ} -DWINDRES=${ZEL_WINDRES}
+  -DVERSION_RC=${PROJECT_BINARY_DIR}/version.rc)
+add_test(NAME library.dll COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions> ${readers}
+  -P ${CMAKE_CURRENT_SOURCE_DIR}/dll.cmake)
+# Each check of the release still refuses each breakage it guards against,
+# among them the library built with a forger's version resource: the
+# version texts 6.6.6, and the true ones under keys that end in theirs.
+file(READ ${PROJECT_BINARY_DIR}/version.rc rc)
+string(REGEX REPLACE "VALUE \"((File|Product)Version)\", \"([^\"]*)\"" "VALUE \"X\\1\", \"\\3\"\n      VALUE \"\\1\", \"6.6.6\""
+  rc "${rc}")
+file(CONFIGURE OUTPUT forged.rc CONTENT "${rc}" @ONLY)
+add_library(forged MODULE $<TARGET_OBJECTS:zelextensions_code>)
+zel_dll(forged ${CMAKE_CURRENT_BINARY_DIR}/forged.rc)
+add_test(NAME release.breakages COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions> ${readers}
+  -DFORGED=$<TARGET_FILE:forged>
+  -DOBJCOPY=${ZEL_OBJCOPY} -DREADME=${PROJECT_BINARY_DIR}/release/README.txt -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+  -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/breakages
   -P ${CMAKE_CURRENT_SOURCE_DIR}/breakages.cmake)
 
 if(TARGET tools_lacking)
