@@ -22,3 +22,20 @@ function(zel_functions names)
     set(${ARGV1} "${found_declarations}" PARENT_SCOPE)
   endif()
 endfunction()
+
+# Sets `out` to the sources of the listed functions, one each, named after
+# the function in lower case: src/formatastime.cpp for FormatasTime. Fails,
+# naming the file, where one is missing.
+function(zel_function_sources out)
+  zel_functions(names)
+  set(sources "")
+  foreach(name IN LISTS names)
+    string(TOLOWER "src/${name}.cpp" source)
+    if(NOT EXISTS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../${source})
+      message(FATAL_ERROR "include/zelfunctions.h lists ${name}, whose source ${source} does not exist "
+                          "(docs/adding.md)")
+    endif()
+    list(APPEND sources ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../${source})
+  endforeach()
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
