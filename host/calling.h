@@ -9,11 +9,14 @@
 
 namespace tools {
 
-// Calls `function`, its result in `returned`. On 32-bit x86 Windows the
-// stack pointer is 4, 8 or 12 mod 16 at the call, in turn. On x86 the x87
-// precision is 24 bits during the call (and set back after), and what the
-// function left changed is returned: the x87 control word or register stack
-// (32-bit), or the MXCSR's control bits; empty if nothing.
+// Calls `function`, its result in `returned`, and returns what it left
+// changed that it must keep, empty if nothing. On 32-bit x86 Windows the
+// stack pointer is 4, 8 or 12 mod 16 at the call, in turn. There and on
+// 64-bit Linux the stack pointer, the direction flag and the callee-saved
+// registers are checked. On x86 the x87 precision is 24 bits during the
+// call, and the x87 control word and register stack (32-bit) and the
+// MXCSR's control bits are checked; the whole floating-point state is set
+// back after.
 std::string call_harshly(ZELFunction function, int &returned);
 
 }  // namespace tools

@@ -26,6 +26,13 @@ add_test(NAME release.breakages COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zel
   -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/breakages
   -P ${CMAKE_CURRENT_SOURCE_DIR}/breakages.cmake)
 
+if(TARGET breaching)
+  # Every breach of the calling convention reported, and survived.
+  add_test(NAME zelhost.breaches COMMAND ${CMAKE_COMMAND} "-DRUNNER=${CMAKE_CROSSCOMPILING_EMULATOR}"
+    -DEXE=$<TARGET_FILE:zelhost> -DLIBRARY=$<TARGET_FILE:breaching> -DCASES=${CMAKE_CURRENT_SOURCE_DIR}/breaches.txt
+    -DINPUT=${CMAKE_CURRENT_BINARY_DIR}/breaches.in -P ${CMAKE_CURRENT_SOURCE_DIR}/cases.cmake)
+endif()
+
 if(TARGET tools_lacking)
   # A folder whose tools.dll lacks ZELSetString, with zelhost.exe and
   # zelextensions.dll beside it.
