@@ -244,7 +244,7 @@ State state_of(const Image &image) {
 }
 
 Image save() {
-  Image image;
+  Image image{};
   asm volatile("fxsave %0" : "=m"(image));
   return image;
 }
