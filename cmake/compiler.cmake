@@ -98,3 +98,19 @@ function(zel_import_tools target)
   add_dependencies(${target} tools_imports)
   target_link_libraries(${target} PRIVATE ${output})
 endfunction()
+
+# Windows: DLLs and modules without a "lib" prefix, and resources. The
+# stand-in's programs carry their compiler's runtime, so that they load on a
+# clean Windows with nothing but tools.dll beside them; no link time in any
+# file, so that a build can be repeated byte for byte; and every export under
+# its plain name, whatever the convention decorates it with.
+if(WIN32)
+  enable_language(RC)
+  set(CMAKE_SHARED_MODULE_PREFIX "")
+  set(CMAKE_SHARED_LIBRARY_PREFIX "")
+  if(MSVC)
+    set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreaded)
+  else()
+    add_link_options(-static -Wl,--no-insert-timestamp -Wl,--kill-at)
+  endif()
+endif()

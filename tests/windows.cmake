@@ -1,6 +1,7 @@
-# The Windows tests: the DLL itself, its checks' refusals, and, where this build has the stand-in
-# host, a tools.dll without ZELSetString that zelhost.exe must refuse. Every
-# program runs under Wine, with its prefix in the build folder.
+# The Windows tests (tests/CMakeLists.txt has those of every build): the
+# DLL itself, its checks' refusals, the breaches that the stand-in must
+# report, and tools.dll files that no extension loads against. Every program
+# runs under Wine, with its prefix in the build folder, or on Windows itself.
 
 # The DLL as the toolchain's readers give it: llvm-readobj its headers,
 # binutils' windres (the 64-bit one reads either bitness) its resources.
@@ -37,15 +38,32 @@ if(TARGET tools_lacking)
   # A folder whose tools.dll lacks ZELSetString, with zelhost.exe and
   # zelextensions.dll beside it.
   set(lacking ${CMAKE_CURRENT_BINARY_DIR}/lacking)
-  set_target_properties(tools_lacking PROPERTIES ARCHIVE_OUTPUT_DIRECTORY ${lacking})
-  target_link_options(tools_lacking PRIVATE
-    -Wl,--exclude-libs,libgcc_eh.a:libpthread.a:libwinpthread.a -Wl,--exclude-symbols,ZELSetString:ZELSetString@4)
+  target_link_options(tools_lacking PRIVATE -Wl,--exclude-symbols,ZELSetString:ZELSetString@4)
   add_custom_target(lacking_programs ALL
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:zelhost> $<TARGET_FILE:zelextensions> ${lacking}
     DEPENDS tools_lacking zelhost zelextensions)
   add_run_test(zelhost.lacking 2 ""
     "zelhost: cannot load \"[^\n]*zelextensions.dll\": tools.dll does not export ZELSetString\n"
-    ${lacking}/$<TARGET_FILE_NAME:zelhost> FormatasTime(1))
+    ${lacking}/$<TARGET_FILE_NAME:zelhost> "FormatasTime(1)")
+endif()
+
+if(TARGET host_stdcall)
+  # A folder whose tools.dll exports the operations only under their
+  # decorated names (host/CMakeLists.txt), with the stdcall zelhost.exe and
+  # zelextensions.dll beside it: the DLL does not load. Windows refuses it
+  # itself; Wine binds the missing imports to stubs, which zelhost's own
+  # check of the imports finds.
+  set(decorated ${PROJECT_BINARY_DIR}/host-stdcall/decorated)
+  add_custom_target(decorated_programs ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_BINARY_DIR}/host-stdcall/zelhost.exe
+      $<TARGET_FILE:zelextensions> ${decorated}
+    DEPENDS host_stdcall zelextensions)
+  set(refusal "The specified procedure could not be found\\.")
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set(refusal "tools.dll does not export [A-Za-z]+")
+  endif()
+  add_run_test(zelhost.decorated 2 "" "zelhost: cannot load \"[^\n]*zelextensions.dll\": ${refusal}\n"
+    ${decorated}/zelhost.exe "FormatasTime(1)")
 endif()
 
 # A file that is no DLL: the message names it, with no insert of Windows'
@@ -57,11 +75,14 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     $<TARGET_FILE:zelhost> --library ${CMAKE_CURRENT_BINARY_DIR}/not_a.dll --list)
 endif()
 
-# The prefix made first, by wine64, so that Wine's messages on making it
-# reach no test. The presets share one among their builds.
-set(ZEL_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine CACHE PATH "The Wine prefix the tests run in")
-get_property(tests DIRECTORY PROPERTY TESTS)
-set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
-add_test(NAME wine.prefix COMMAND $<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}> wineboot)
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine)
-set_tests_properties(wine.prefix ${tests} PROPERTIES ENVIRONMENT "WINEPREFIX=${ZEL_WINE_PREFIX};WINEDEBUG=-all")
+# Under Wine, the prefix made first, by wine64, so that Wine's messages on
+# making it reach no test. The presets share one among their builds.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  set(ZEL_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine CACHE PATH "The Wine prefix the tests run in")
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
+  add_test(NAME wine.prefix COMMAND $<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}>
+    wineboot)
+  set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine.prefix ${tests} PROPERTIES ENVIRONMENT "WINEPREFIX=${ZEL_WINE_PREFIX};WINEDEBUG=-all")
+endif()
