@@ -1,7 +1,10 @@
-# Reads the one list of the library's functions, include/zelfunctions.h:
-# sets `names` to their names and, if named, the variable after it to their
-# declaration texts, both in registration order. Fails on a line of the list it cannot read.
-# Included by the build and by the checks that run with cmake -P.
+# The one list of the library's functions, include/zelfunctions.h, as the
+# build and the checks that run with cmake -P read it: the names, the
+# declaration texts, and the sources that follow from the names.
+
+# Sets `names` to the functions' names and, if named, the variable after it
+# to their declaration texts, both in registration order. Fails on a line of
+# the list it cannot read.
 function(zel_functions names)
   set(list ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../include/zelfunctions.h)
   file(STRINGS ${list} lines REGEX "^ZEL_FUNCTION\\(")
