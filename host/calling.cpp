@@ -81,6 +81,14 @@ tools::Checked zel_checked;
 // the registers in zel_checked before and after, and takes its own back.
 extern "C" int zel_call_checked(ZELFunction function, std::uint32_t offset);
 asm(R"(
+  # The stack pointer and the kept registers, at byte `at` of zel_checked.
+  .macro zel_record at
+  movl %esp, _zel_checked+\at
+  movl %ebx, _zel_checked+\at+4
+  movl %esi, _zel_checked+\at+8
+  movl %edi, _zel_checked+\at+12
+  movl %ebp, _zel_checked+\at+16
+  .endm
   .text
   .globl _zel_call_checked
 _zel_call_checked:
@@ -98,19 +106,11 @@ _zel_call_checked:
   movl $0x5E5E5E5E, %esi
   movl $0xD1D1D1D1, %edi
   cld
-  movl %esp, _zel_checked
-  movl %ebx, _zel_checked+4
-  movl %esi, _zel_checked+8
-  movl %edi, _zel_checked+12
-  movl %ebp, _zel_checked+16
+  zel_record 0
   pushfl
   popl _zel_checked+20
   call *%eax
-  movl %esp, _zel_checked+24
-  movl %ebx, _zel_checked+28
-  movl %esi, _zel_checked+32
-  movl %edi, _zel_checked+36
-  movl %ebp, _zel_checked+40
+  zel_record 24
   movl _zel_checked+48, %esp
   pushfl
   popl _zel_checked+44
@@ -146,6 +146,17 @@ thread_local tools::Checked zel_checked;
 // and takes its own back.
 extern "C" __attribute__((visibility("hidden"))) int zel_call_checked(ZELFunction function);
 asm(R"(
+  # The stack pointer and the kept registers, at byte `at` of this thread's
+  # zel_checked, whose offset from the thread pointer is in r11.
+  .macro zel_record at
+  movq %rsp, %fs:\at(%r11)
+  movq %rbx, %fs:\at+8(%r11)
+  movq %rbp, %fs:\at+16(%r11)
+  movq %r12, %fs:\at+24(%r11)
+  movq %r13, %fs:\at+32(%r11)
+  movq %r14, %fs:\at+40(%r11)
+  movq %r15, %fs:\at+48(%r11)
+  .endm
   .text
   .globl zel_call_checked
   .hidden zel_call_checked
@@ -168,24 +179,12 @@ zel_call_checked:
   movabsq $0x1414141414141414, %r14
   movabsq $0x1515151515151515, %r15
   cld
-  movq %rsp, %fs:0(%r11)
-  movq %rbx, %fs:8(%r11)
-  movq %rbp, %fs:16(%r11)
-  movq %r12, %fs:24(%r11)
-  movq %r13, %fs:32(%r11)
-  movq %r14, %fs:40(%r11)
-  movq %r15, %fs:48(%r11)
+  zel_record 0
   pushfq
   popq %fs:56(%r11)
   call *%rax
   movq zel_checked@gottpoff(%rip), %r11
-  movq %rsp, %fs:64(%r11)
-  movq %rbx, %fs:72(%r11)
-  movq %rbp, %fs:80(%r11)
-  movq %r12, %fs:88(%r11)
-  movq %r13, %fs:96(%r11)
-  movq %r14, %fs:104(%r11)
-  movq %r15, %fs:112(%r11)
+  zel_record 64
   movq %fs:128(%r11), %rsp
   pushfq
   popq %fs:120(%r11)
