@@ -70,6 +70,18 @@ function(zel_dll target rc)
   zel_import_tools(${target})
 endfunction()
 
+# Compiles the resource script `rc` into the resource file `res`, as the
+# build's resource compiler (windres, llvm-rc or rc) makes it for the linker.
+function(zel_version_res rc res)
+  if(MSVC)
+    set(command ${CMAKE_RC_COMPILER} /FO ${res} ${rc})
+  else()
+    set(command ${CMAKE_RC_COMPILER} -O res -i ${rc} -o ${res})
+  endif()
+  add_custom_command(OUTPUT ${res} COMMAND ${command} DEPENDS ${rc})
+  add_custom_target(version_res ALL DEPENDS ${res})
+endfunction()
+
 # Binds `target` by name to the host's tools.dll, through an import library
 # that the toolchain's librarian, dlltool (binutils' or LLVM's) or lib, makes
 # from our own list of its operations, include/tools.def: no file of the real

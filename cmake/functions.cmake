@@ -1,6 +1,6 @@
 # The one list of the library's functions, include/zelfunctions.h, as the
-# build and the checks that run with cmake -P read it: the names, the
-# declaration texts, and the sources that follow from the names.
+# build reads it: the names, the declaration texts, and the sources that
+# follow from the names. The checks read it in tests/check.py.
 
 # Sets `names` to the functions' names and, if named, the variable after it
 # to their declaration texts, both in registration order. Fails on a line of

@@ -35,10 +35,10 @@ gtest_discover_tests(zel_tests)
 if(NOT CMAKE_CXX_FLAGS MATCHES "sanitize")
   # What the library exports and imports, and that it keeps no writable data
   # (a sanitizer adds both of its own).
-  add_test(NAME library.symbols COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM}
-    -DLIBRARY=$<TARGET_FILE:zelextensions> -P ${CMAKE_CURRENT_SOURCE_DIR}/so.cmake)
-  add_test(NAME library.no_writable_data COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP}
-    "-DOBJECTS=$<TARGET_OBJECTS:zelextensions_code>" -P ${CMAKE_CURRENT_SOURCE_DIR}/objects.cmake)
+  add_test(NAME library.symbols COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/so.py symbols
+    $<TARGET_FILE:zelextensions> --nm ${CMAKE_NM})
+  add_test(NAME library.no_writable_data COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/so.py objects
+    $<TARGET_OBJECTS:zelextensions_code>)
 
   # The suite and zelhost under valgrind's memcheck: slow, so labelled apart.
   find_program(ZEL_VALGRIND valgrind)

@@ -3,35 +3,19 @@
 # report, and tools.dll files that no extension loads against. Every program
 # runs under Wine, with its prefix in the build folder, or on Windows itself.
 
-# The DLL as the toolchain's readers give it: llvm-readobj its headers,
-# binutils' windres (the 64-bit one reads either bitness) its resources.
-find_program(ZEL_READOBJ NAMES llvm-readobj llvm-readobj-14 REQUIRED)
-find_program(ZEL_WINDRES NAMES x86_64-w64-mingw32-windres i686-w64-mingw32-windres windres REQUIRED)
-find_program(ZEL_OBJCOPY NAMES llvm-objcopy llvm-objcopy-14 REQUIRED)
-set(readers -DBITS=${CMAKE_SIZEOF_VOID_P} -DREADOBJ=${ZEL_READOBJ} -DWINDRES=${ZEL_WINDRES}
-  -DVERSION_RC=${PROJECT_BINARY_DIR}/version.rc)
-add_test(NAME library.dll COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions> ${readers}
-  -P ${CMAKE_CURRENT_SOURCE_DIR}/dll.cmake)
-# Each check of the release still refuses each breakage it guards against,
-# among them the library built with a forger's version resource: the
-# version texts 6.6.6, and the true ones under keys that end in theirs.
-file(READ ${PROJECT_BINARY_DIR}/version.rc rc)
-string(REGEX REPLACE "VALUE \"((File|Product)Version)\", \"([^\"]*)\"" "VALUE \"X\\1\", \"\\3\"\n      VALUE \"\\1\", \"6.6.6\""
-  rc "${rc}")
-file(CONFIGURE OUTPUT forged.rc CONTENT "${rc}" @ONLY)
-add_library(forged MODULE $<TARGET_OBJECTS:zelextensions_code>)
-zel_dll(forged ${CMAKE_CURRENT_BINARY_DIR}/forged.rc)
-add_test(NAME release.breakages COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:zelextensions> ${readers}
-  -DFORGED=$<TARGET_FILE:forged>
-  -DOBJCOPY=${ZEL_OBJCOPY} -DREADME=${PROJECT_BINARY_DIR}/release/README.txt -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
-  -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/breakages
-  -P ${CMAKE_CURRENT_SOURCE_DIR}/breakages.cmake)
+# The DLL check, and each check of the release still refusing each breakage
+# it guards against.
+add_test(NAME library.dll COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/dll.py $<TARGET_FILE:zelextensions>
+  ${ZEL_DLL_POLICY})
+add_test(NAME release.breakages COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/breakages.py
+  --dll $<TARGET_FILE:zelextensions> --readme ${PROJECT_BINARY_DIR}/release/README.txt
+  --license ${PROJECT_SOURCE_DIR}/LICENSE --work ${CMAKE_CURRENT_BINARY_DIR}/breakages ${ZEL_DLL_POLICY})
 
 if(TARGET breaching)
   # Every breach of the calling convention reported, and survived.
-  add_test(NAME zelhost.breaches COMMAND ${CMAKE_COMMAND} "-DRUNNER=${CMAKE_CROSSCOMPILING_EMULATOR}"
-    -DEXE=$<TARGET_FILE:zelhost> -DLIBRARY=$<TARGET_FILE:breaching> -DCASES=${CMAKE_CURRENT_SOURCE_DIR}/breaches.txt
-    -DINPUT=${CMAKE_CURRENT_BINARY_DIR}/breaches.in -P ${CMAKE_CURRENT_SOURCE_DIR}/cases.cmake)
+  add_test(NAME zelhost.breaches COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cases.py
+    ${CMAKE_CURRENT_SOURCE_DIR}/breaches.txt --library $<TARGET_FILE:breaching>
+    -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:zelhost>)
 endif()
 
 if(TARGET tools_lacking)

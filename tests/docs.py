@@ -1,0 +1,41 @@
+"""The documents check: every Markdown document of the project and
+release/README.txt.in name exactly the listed functions' declaration texts,
+where they name any; every relative link in a Markdown document leads to a
+file or folder that exists; the hosted CI's commands are those of
+docs/building.md.
+
+    python3 tests/docs.py
+"""
+import re
+
+from check import ROOT, Refused, expect, functions, run
+
+DECLARATION = re.compile(r"(?:String|Numeric|Date) [A-Za-z_]\w*\([\w ,]*\)")
+
+
+def check_declarations(what, text):
+    """Refused unless `text` names no declaration, or exactly the listed
+    ones (each document that names one names all, docs/adding.md)."""
+    named = list(dict.fromkeys(DECLARATION.findall(text)))
+    if named:
+        expect(f"{what} names the declarations", named, [d for _, d in functions()])
+
+
+def main():
+    building = (ROOT / "docs/building.md").read_text()
+    for line in (ROOT / ".github/workflows/ci.yml").read_text().splitlines():
+        command = re.fullmatch(r" *(?:- command|run): ((?:cmake|ctest|clang-tidy).*)", line)
+        if command and f"`{command[1]}`" not in building:
+            raise Refused(f".github/workflows/ci.yml runs {command[1]}, which docs/building.md does not give")
+    documents = [p for p in ROOT.rglob("*.md") if not p.relative_to(ROOT).parts[0].startswith(("build", "."))]
+    for path in documents + [ROOT / "release/README.txt.in"]:
+        name, text = path.relative_to(ROOT), path.read_text()
+        check_declarations(name, text)
+        for target in re.findall(r"\]\(([^)# ]+)", text) if path.suffix == ".md" else []:
+            if not re.match(r"[a-z]+:", target) and not (path.parent / target).exists():
+                raise Refused(f"{name}: the link {target} leads nowhere")
+    return f"{len(documents) + 1} documents: the declarations and the links hold"
+
+
+if __name__ == "__main__":
+    run(main)
