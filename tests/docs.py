@@ -27,7 +27,8 @@ def main():
         command = re.fullmatch(r" *(?:- command|run): ((?:cmake|ctest|clang-tidy).*)", line)
         if command and f"`{command[1]}`" not in building:
             raise Refused(f".github/workflows/ci.yml runs {command[1]}, which docs/building.md does not give")
-    documents = [p for p in ROOT.rglob("*.md") if not p.relative_to(ROOT).parts[0].startswith(("build", "."))]
+    documents = list(ROOT.glob("*.md")) + [p for folder in ROOT.iterdir() if folder.is_dir()
+                                           and not folder.name.startswith(("build", ".")) for p in folder.rglob("*.md")]
     for path in documents + [ROOT / "release/README.txt.in"]:
         name, text = path.relative_to(ROOT), path.read_text()
         check_declarations(name, text)
