@@ -5,6 +5,7 @@
 //   FormatasTime(86400)       -> "24:00:00"     hours never wrap or pad
 //
 // The sign stands only in front; the fields are those of the magnitude.
+// Every 32-bit count has its text: no value lies outside the domain.
 #include "zelextensions.h"
 
 namespace {

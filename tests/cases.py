@@ -9,12 +9,17 @@ the runner's own (Wine's crash report, say). "\\x1A" in an expression stands
 for the byte Ctrl-Z. The "--list" rows are what zelhost --list prints; with
 --coverage the check runs it and requires exactly them, in order, and for
 every function listed a case that succeeds, with an absent date for one
-with a Date parameter.
+with a Date parameter. With --sweep it also calls every listed function
+twice with every combination of the bounds and a spread of values of its
+parameters' types (SWEPT), and requires of each call a result, the same
+both times, with the call protocol kept: no row needed.
 
-    python3 tests/cases.py CASES --library LIBRARY [--record RECORD] [--coverage] -- [RUNNER...] ZELHOST
+    python3 tests/cases.py CASES --library LIBRARY [--record RECORD] [--coverage] [--sweep]
+        -- [RUNNER...] ZELHOST
 """
 import argparse
 import hashlib
+import itertools
 import os
 import pathlib
 import re
@@ -23,9 +28,28 @@ import signal
 import subprocess
 import time
 
-from check import Refused, expect, run
+from check import Refused, expect, functions, run
 
 CASE_SECONDS = 120  # the longest one case may take, zelhost's start included
+# The values a sweep passes: every 32-bit end and its neighbour, 0 and +-1,
+# and a spread between; an absent date, the first and last, and between.
+SWEPT = {
+    "Numeric": [str(v) for v in (-2**31, -2**31 + 1, -10**9, -65536, -86400, -3600, -60, -13, -2, -1, 0, 1, 2, 12,
+                                 13, 31, 60, 3600, 86400, 65536, 10**9, 2**31 - 2, 2**31 - 1)],
+    "Date": ["null", "1970-01-01", "1970-01-01 00:00:01", "1970-03-01", "2000-02-29 12:00", "2038-01-19 03:14:07",
+             "2038-01-19 03:14:08", "2106-02-07 06:28:14", "2106-02-07 06:28:15"],
+}
+ANY = None  # the line of a swept call: any result, the same each time
+
+
+def sweep():
+    """Each swept call twice, as cases."""
+    calls = []
+    for name, declaration in functions():
+        types = re.findall(r"(\w+) \w+[,)]", declaration.split("(", 1)[1])
+        for values in itertools.product(*(SWEPT[t] for t in types)):
+            calls += 2 * [(f"{name}({', '.join(values)})", 0, ANY)]
+    return calls
 
 
 def read_cases(path):
@@ -73,6 +97,8 @@ class Lines:
 
     def wait(self, seconds):
         """Reads what has come within `seconds`; False once both streams end."""
+        if not self.selector.get_map():
+            return False
         for key, _ in self.selector.select(seconds):
             chunk = key.fileobj.read()
             if not chunk:
@@ -104,6 +130,7 @@ def main():
     parser.add_argument("--library", required=True)
     parser.add_argument("--record")
     parser.add_argument("--coverage", action="store_true")
+    parser.add_argument("--sweep", action="store_true")
     parser.add_argument("command", nargs="+")
     args = parser.parse_args()
     if args.record:
@@ -113,9 +140,10 @@ def main():
     runner = pathlib.Path(args.command[0]).name if len(args.command) > 1 else "zelhost"
     if args.coverage:
         check_coverage(command, listed, cases)
+    cases += sweep() if args.sweep else []
 
     process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    lines, report, besides, ended, failed = Lines(process), [], [], None, 0
+    lines, report, besides, ended, failed, results = Lines(process), [], [], None, 0, {}
     for number, (expression, status, line) in enumerate(cases):
         if ended:
             report.append(f"  and the {len(cases) - number} cases after it, not run")
@@ -136,6 +164,8 @@ def main():
                 got = ended = (f"no line within {CASE_SECONDS} s", "")
             elif not lines.wait(1) or process.poll() is not None and not lines.wait(0.2):
                 got = ended = (f"zelhost ended on it, with {exited(process.wait())}", "")
+        if line is ANY:
+            line = results.setdefault(expression, got[1] if got[0] == "stdout" else "a result, the same each time")
         want = ("stderr" if status else "stdout", line)
         if got != want and not ended and dies_within(process, lines):
             # The line began the runner's report of a crash, not the case's.

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define COUNTS_ALLOCATIONS 0  // the sanitizers own malloc
@@ -53,17 +55,19 @@ TEST(Heap, ExtensionCallsAllocateNothing) {
   EXPECT_EQ(allocations_in([]() -> int { return std::free(std::malloc(1)), 0; }), 1);
   // Every function of the list, on numbers and dates at their ends, present
   // and absent.
-  const ZELFunction functions[] = {
-#define ZEL_FUNCTION(name, declaration) name,
+  const std::pair<ZELFunction, const char *> functions[] = {
+#define ZEL_FUNCTION(name, declaration) {name, #name},
 #include "zelfunctions.h"
   };
   for (const std::int32_t v : {0, 59, -1, 2147483647, -2147483647 - 1}) {
     direct::frame.number = v;
     direct::frame.dates[0] = {v & 1, static_cast<std::uint32_t>(v)};
     direct::frame.dates[1] = {1, 0xFFFFFFFF};
-    for (const ZELFunction function : functions) {
+    for (const auto &[function, name] : functions) {
+      // Said before the call, so that a crash names its call too.
+      std::fprintf(stderr, "Heap: %s with every Numeric %d\n", name, static_cast<int>(v));
       direct::frame.next_date = 0;
-      EXPECT_EQ(allocations_in(function), 0) << v;
+      EXPECT_EQ(allocations_in(function), 0) << name << " with every Numeric " << v;
     }
   }
   EXPECT_EQ(allocations_in(OnInit), 0);
