@@ -4,10 +4,15 @@
 // after.
 #include "calling.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace tools {
 namespace {
@@ -20,8 +25,27 @@ void add(std::string &changed, const std::string &what) { changed += (changed.em
 
 #if defined(_WIN32) && defined(__i386__)
 #define ZEL_KEPT "ebx", "esi", "edi", "ebp"
+#elif defined(_WIN32) && defined(__x86_64__)
+#define ZEL_KEPT "rbx", "rbp", "rdi", "rsi", "r12", "r13", "r14", "r15"
+#define ZEL_XMM 10  // xmm6 to xmm15
 #elif defined(__linux__) && defined(__x86_64__)
 #define ZEL_KEPT "rbx", "rbp", "r12", "r13", "r14", "r15"
+#endif
+#if defined(_WIN32) && (defined(__i386__) || defined(__x86_64__))
+#define ZEL_SEGMENTS 5  // ds, es, fs, gs, ss
+// The guard span above each call's return address (on 64-bit, above the
+// home space of the four register arguments, which is the callee's), its
+// pattern, and the record's layout, which the assembly writes at.
+#define ZEL_GUARD 64
+#if defined(__i386__)
+#define ZEL_W 4
+#define ZEL_KEPT_COUNT 4
+#define ZEL_XMM_BYTES 0
+#else
+#define ZEL_W 8
+#define ZEL_KEPT_COUNT 8
+#define ZEL_XMM_BYTES 160
+#endif
 #endif
 
 #if defined(ZEL_KEPT)
@@ -31,22 +55,61 @@ namespace {
 // What the calling convention makes a function keep, as a call found it and
 // as the function left it: the stack pointer at the call, the registers the
 // callee saves (holding values of the stand-in's own) and the flags, whose
-// direction flag is clear at a call and must be at the return. `frame` is
-// the stand-in's own stack pointer, from which it takes back what it keeps.
+// direction flag is clear at a call and must be at the return; on Windows
+// also the segment registers, the xmm registers the callee saves (64-bit)
+// and the guard span above the return address, as the function left it.
 constexpr const char *kept_names[] = {ZEL_KEPT};
 struct Registers {
   std::uintptr_t sp;
   std::uintptr_t kept[std::size(kept_names)];
   std::uintptr_t flags;
+#if defined(ZEL_SEGMENTS)
+  std::uintptr_t segments[ZEL_SEGMENTS];
+#endif
+#if defined(ZEL_XMM)
+  unsigned char xmm[ZEL_XMM][16];
+#endif
 };
+#if defined(ZEL_SEGMENTS)
+constexpr const char *segment_names[] = {"ds", "es", "fs", "gs", "ss"};
+static_assert(std::size(segment_names) == ZEL_SEGMENTS);
+constexpr unsigned char guard_byte = 0xA5;
+struct Checked {
+  Registers before, after;
+  // The stand-in's own: its kept registers, stack pointer and return
+  // address, its xmm registers (64-bit), and the bases of fs and gs where
+  // it can read them; out of reach of the library's writes to the stack.
+  std::uintptr_t own[std::size(kept_names) + 2];
+  unsigned char own_xmm[ZEL_XMM_BYTES + 1];
+  std::uintptr_t bases[2];
+  unsigned char guard[ZEL_GUARD];
+};
+// The offsets that the assembly writes at, each held to the struct.
+#define ZEL_REGISTERS (ZEL_W * (ZEL_KEPT_COUNT + 2 + ZEL_SEGMENTS) + ZEL_XMM_BYTES)
+#define ZEL_AFTER ZEL_REGISTERS
+#define ZEL_OWN (2 * ZEL_REGISTERS)
+#define ZEL_OWN_XMM (ZEL_OWN + ZEL_W * (ZEL_KEPT_COUNT + 2))
+#define ZEL_BASES (ZEL_OWN_XMM + ZEL_XMM_BYTES + ZEL_W)
+#define ZEL_GUARD_AT (ZEL_BASES + 2 * ZEL_W)
+static_assert(std::size(kept_names) == ZEL_KEPT_COUNT);
+static_assert(offsetof(Registers, kept) == ZEL_W && offsetof(Registers, flags) == ZEL_W * (ZEL_KEPT_COUNT + 1));
+static_assert(offsetof(Registers, segments) == ZEL_W * (ZEL_KEPT_COUNT + 2));
+static_assert(sizeof(Registers) == ZEL_REGISTERS && offsetof(Checked, after) == ZEL_AFTER);
+static_assert(offsetof(Checked, own) == ZEL_OWN && offsetof(Checked, own_xmm) == ZEL_OWN_XMM);
+static_assert(offsetof(Checked, bases) == ZEL_BASES && offsetof(Checked, guard) == ZEL_GUARD_AT);
+#if defined(ZEL_XMM)
+static_assert(offsetof(Registers, xmm) == ZEL_W * (ZEL_KEPT_COUNT + 2 + ZEL_SEGMENTS));
+#endif
+#else
 struct Checked {
   Registers before, after;
   std::uintptr_t frame;
 };
-constexpr std::uintptr_t direction_flag = 0x400;
 // The offsets that the assembly writes at.
 static_assert(offsetof(Checked, after) == (std::size(kept_names) + 2) * sizeof(void *));
 static_assert(offsetof(Checked, frame) == 2 * (std::size(kept_names) + 2) * sizeof(void *));
+#endif
+constexpr std::uintptr_t direction_flag = 0x400;
 
 // What the function left changed of what it must keep.
 void compare(const Checked &checked, std::string &changed) {
@@ -59,66 +122,122 @@ void compare(const Checked &checked, std::string &changed) {
   std::string registers;
   for (std::size_t i = 0; i < std::size(kept_names); ++i)
     if (after.kept[i] != before.kept[i]) registers += (registers.empty() ? "" : ", ") + std::string(kept_names[i]);
+#if defined(ZEL_XMM)
+  for (std::size_t i = 0; i < ZEL_XMM; ++i)
+    if (std::memcmp(after.xmm[i], before.xmm[i], 16) != 0)
+      registers += (registers.empty() ? "xmm" : ", xmm") + std::to_string(i + 6);
+#endif
+#if defined(ZEL_SEGMENTS)
+  for (std::size_t i = 0; i < ZEL_SEGMENTS; ++i)
+    if ((after.segments[i] & 0xFFFF) != (before.segments[i] & 0xFFFF))
+      registers += (registers.empty() ? "" : ", ") + std::string(segment_names[i]);
+#endif
   if (!registers.empty()) add(changed, registers + " changed");
   if ((after.flags & direction_flag) != (before.flags & direction_flag)) add(changed, "the direction flag set");
+#if defined(ZEL_SEGMENTS)
+  std::size_t written = ZEL_GUARD;
+  while (written > 0 && checked.guard[written - 1] == guard_byte) --written;
+  if (written > 0)
+    add(changed, std::to_string(written) + (sizeof(void *) == 4 ? " bytes written above its return address"
+                                                               : " bytes written above its home space"));
+#endif
 }
 
 }  // namespace
 }  // namespace tools
 #endif
 
-#if defined(_WIN32) && defined(__i386__)
+#define ZEL_STRING(x) ZEL_STRING_(x)
+#define ZEL_STRING_(x) #x
+
+#if defined(ZEL_SEGMENTS)
 // One call at a time: after it, nothing but a fixed address leads back to
-// the stand-in's frame, since the function may have changed every register.
+// the stand-in's own state, since the function may have changed every
+// register, and MinGW's thread-local storage is emulated. Its own kept
+// registers and return address wait there too, not on the stack, where the
+// function may write.
 extern "C" tools::Checked zel_checked;
 tools::Checked zel_checked;
+#endif
 
+#if defined(_WIN32) && defined(__i386__)
 // Calls `function` with the stack pointer `offset` (4, 8 or 12) mod 16 at the
-// call. 32-bit Windows promises only 4-byte alignment there, and a host
-// built by MSVC calls at any multiple of 4. The stand-in's own code, from
-// MinGW GCC, keeps 16-byte alignment and relies on it, so only this call is
-// misaligned: the library's code must not rely on more than 4. It records
-// the registers in zel_checked before and after, and takes its own back.
+// call, and ZEL_GUARD bytes of a pattern above the return address. 32-bit
+// Windows promises only 4-byte alignment there, and a host built by MSVC
+// calls at any multiple of 4. The stand-in's own code, from MinGW GCC, keeps
+// 16-byte alignment and relies on it, so only this call is misaligned: the
+// library's code must not rely on more than 4. It records the registers in
+// zel_checked before and after, and takes its own back. The segment
+// registers are read and put back through ss, the first thing after the
+// call: a changed ds would misdirect every other access.
 extern "C" int zel_call_checked(ZELFunction function, std::uint32_t offset);
 asm(R"(
-  # The stack pointer and the kept registers, at byte `at` of zel_checked.
+  # The kept registers, at byte `at` of zel_checked.
   .macro zel_record at
-  movl %esp, _zel_checked+\at
   movl %ebx, _zel_checked+\at+4
   movl %esi, _zel_checked+\at+8
   movl %edi, _zel_checked+\at+12
   movl %ebp, _zel_checked+\at+16
   .endm
+  # The segment registers, at byte `at`.
+  .macro zel_segments at
+  movw %ds, %ss:_zel_checked+\at+24
+  movw %es, %ss:_zel_checked+\at+28
+  movw %fs, %ss:_zel_checked+\at+32
+  movw %gs, %ss:_zel_checked+\at+36
+  movw %ss, %ss:_zel_checked+\at+40
+  .endm
   .text
   .globl _zel_call_checked
 _zel_call_checked:
-  pushl %ebp
-  movl %esp, %ebp
-  pushl %ebx
-  pushl %esi
-  pushl %edi
-  movl %esp, _zel_checked+48
-  movl 8(%ebp), %eax
+  popl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+20
+  movl %ebx, _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(
+  movl %esi, _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+4
+  movl %edi, _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8
+  movl %ebp, _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+12
+  movl %esp, _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16
+  movl (%esp), %edx
+  movl 4(%esp), %ecx
   andl $-16, %esp
-  subl $16, %esp
-  addl 12(%ebp), %esp
+  subl $)" ZEL_STRING(ZEL_GUARD) R"(+16, %esp
+  addl %ecx, %esp
+  cld
+  movl %esp, %edi
+  movl $0xA5A5A5A5, %eax
+  movl $)" ZEL_STRING(ZEL_GUARD) R"(/4, %ecx
+  rep stosl
   movl $0x0B0B0B0B, %ebx
   movl $0x5E5E5E5E, %esi
   movl $0xD1D1D1D1, %edi
-  cld
+  movl %esp, _zel_checked
   zel_record 0
+  zel_segments 0
   pushfl
   popl _zel_checked+20
-  call *%eax
-  zel_record 24
-  movl _zel_checked+48, %esp
+  call *%edx
+  zel_segments )" ZEL_STRING(ZEL_AFTER) R"(
+  movw %ss:_zel_checked+40, %ss
+  movw %ss:_zel_checked+24, %ds
+  movw %ss:_zel_checked+28, %es
+  movw %ss:_zel_checked+32, %fs
+  movw %ss:_zel_checked+36, %gs
+  zel_record )" ZEL_STRING(ZEL_AFTER) R"(
+  # The flags pushed into their place in the record, not onto the stack,
+  # where the guard may lie just below a stack pointer left high.
+  movl %esp, _zel_checked+)" ZEL_STRING(ZEL_AFTER) R"(
+  movl $_zel_checked+)" ZEL_STRING(ZEL_AFTER) R"(+24, %esp
   pushfl
-  popl _zel_checked+44
   cld
-  popl %edi
-  popl %esi
-  popl %ebx
-  popl %ebp
+  movl _zel_checked, %esi
+  movl $_zel_checked+)" ZEL_STRING(ZEL_GUARD_AT) R"(, %edi
+  movl $)" ZEL_STRING(ZEL_GUARD) R"(/4, %ecx
+  rep movsl
+  movl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16, %esp
+  movl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(, %ebx
+  movl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+4, %esi
+  movl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8, %edi
+  movl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+12, %ebp
+  pushl _zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+20
   ret
 )");
 
@@ -130,7 +249,163 @@ int call(ZELFunction function, std::string &changed) {
   thread_local std::uint32_t offset = 0;
   offset = offset % 12 + 4;
   std::lock_guard lock(checking);
+  zel_checked = {};
   const int returned = zel_call_checked(function, offset);
+  compare(zel_checked, changed);
+  return returned;
+}
+}  // namespace
+}  // namespace tools
+#elif defined(_WIN32) && defined(__x86_64__)
+// Calls `function` with 32 bytes of home space and then ZEL_GUARD bytes of
+// a pattern above its return address, values of the stand-in's own in every
+// register the callee keeps, and records them in zel_checked before and
+// after; takes its own back. Where the processor lets a program read and
+// write the bases of fs and gs (zel_bases), a changed fs or gs is put back
+// with its base: loading a selector loses the base that Windows, or Wine,
+// keeps there.
+extern "C" int zel_call_checked(ZELFunction function);
+extern "C" std::uint32_t zel_bases;
+std::uint32_t zel_bases = 0;
+asm(R"(
+  .macro zel_record at
+  movq %rbx, zel_checked+\at+8(%rip)
+  movq %rbp, zel_checked+\at+16(%rip)
+  movq %rdi, zel_checked+\at+24(%rip)
+  movq %rsi, zel_checked+\at+32(%rip)
+  movq %r12, zel_checked+\at+40(%rip)
+  movq %r13, zel_checked+\at+48(%rip)
+  movq %r14, zel_checked+\at+56(%rip)
+  movq %r15, zel_checked+\at+64(%rip)
+  movw %ds, zel_checked+\at+80(%rip)
+  movw %es, zel_checked+\at+88(%rip)
+  movw %fs, zel_checked+\at+96(%rip)
+  movw %gs, zel_checked+\at+104(%rip)
+  movw %ss, zel_checked+\at+112(%rip)
+  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+  movdqu %xmm\n, zel_checked+\at+120+16*(\n-6)(%rip)
+  .endr
+  .endm
+  # Puts `segment` back from the record if the function changed it, with
+  # its base at byte `base` if zel_bases.
+  .macro zel_segment segment, at, base
+  movw zel_checked+)" ZEL_STRING(ZEL_AFTER) R"(+\at(%rip), %cx
+  cmpw zel_checked+\at(%rip), %cx
+  je 1f
+  movw zel_checked+\at(%rip), %\segment
+  cmpl $0, zel_bases(%rip)
+  je 1f
+  movq zel_checked+\base(%rip), %rcx
+  wr\segment\()base %rcx
+1:
+  .endm
+  .text
+  .globl zel_call_checked
+zel_call_checked:
+  popq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+72(%rip)
+  movq %rsp, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+64(%rip)
+  movq %rbx, zel_checked+)" ZEL_STRING(ZEL_OWN) R"((%rip)
+  movq %rbp, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8(%rip)
+  movq %rdi, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16(%rip)
+  movq %rsi, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+24(%rip)
+  movq %r12, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+32(%rip)
+  movq %r13, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+40(%rip)
+  movq %r14, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+48(%rip)
+  movq %r15, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+56(%rip)
+  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+  movdqu %xmm\n, zel_checked+)" ZEL_STRING(ZEL_OWN_XMM) R"(+16*(\n-6)(%rip)
+  .endr
+  cmpl $0, zel_bases(%rip)
+  je 2f
+  rdfsbase %rax
+  movq %rax, zel_checked+)" ZEL_STRING(ZEL_BASES) R"((%rip)
+  rdgsbase %rax
+  movq %rax, zel_checked+)" ZEL_STRING(ZEL_BASES) R"(+8(%rip)
+2:
+  movq %rcx, %r11
+  andq $-16, %rsp
+  subq $)" ZEL_STRING(ZEL_GUARD) R"(+32, %rsp
+  cld
+  leaq 32(%rsp), %rdi
+  movabsq $0xA5A5A5A5A5A5A5A5, %rax
+  movl $)" ZEL_STRING(ZEL_GUARD) R"(/8, %ecx
+  rep stosq
+  movabsq $0x0B0B0B0B0B0B0B0B, %rbx
+  movabsq $0x0D0D0D0D0D0D0D0D, %rbp
+  movabsq $0xD1D1D1D1D1D1D1D1, %rdi
+  movabsq $0x5E5E5E5E5E5E5E5E, %rsi
+  movabsq $0x1212121212121212, %r12
+  movabsq $0x1313131313131313, %r13
+  movabsq $0x1414141414141414, %r14
+  movabsq $0x1515151515151515, %r15
+  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+  movabsq $0x0101010101010101*\n, %rax
+  movq %rax, %xmm\n
+  punpcklqdq %xmm\n, %xmm\n
+  .endr
+  movq %rsp, zel_checked(%rip)
+  zel_record 0
+  pushfq
+  popq zel_checked+72(%rip)
+  call *%r11
+  zel_record )" ZEL_STRING(ZEL_AFTER) R"(
+  # The flags pushed into their place in the record, not onto the stack.
+  movq %rsp, zel_checked+)" ZEL_STRING(ZEL_AFTER) R"((%rip)
+  leaq zel_checked+)" ZEL_STRING(ZEL_AFTER) R"(+80(%rip), %rsp
+  pushfq
+  cld
+  movw zel_checked+80(%rip), %ds
+  movw zel_checked+88(%rip), %es
+  movw zel_checked+112(%rip), %ss
+  zel_segment fs, 96, )" ZEL_STRING(ZEL_BASES) R"(
+  zel_segment gs, 104, )" ZEL_STRING(ZEL_BASES) R"(+8
+  movq zel_checked(%rip), %rsi
+  addq $32, %rsi
+  leaq zel_checked+)" ZEL_STRING(ZEL_GUARD_AT) R"((%rip), %rdi
+  movl $)" ZEL_STRING(ZEL_GUARD) R"(/8, %ecx
+  rep movsq
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+64(%rip), %rsp
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"((%rip), %rbx
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8(%rip), %rbp
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16(%rip), %rdi
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+24(%rip), %rsi
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+32(%rip), %r12
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+40(%rip), %r13
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+48(%rip), %r14
+  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+56(%rip), %r15
+  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+  movdqu zel_checked+)" ZEL_STRING(ZEL_OWN_XMM) R"(+16*(\n-6)(%rip), %xmm\n
+  .endr
+  pushq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+72(%rip)
+  ret
+)");
+
+namespace tools {
+namespace {
+std::mutex checking;
+
+// Whether this processor and system let a program read and write the bases
+// of fs and gs: rdfsbase, tried once, faults where they do not.
+std::atomic<bool> rdfsbase_faulted{false};
+LONG CALLBACK skip_rdfsbase(EXCEPTION_POINTERS *exception) {
+  if (exception->ExceptionRecord->ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION) return EXCEPTION_CONTINUE_SEARCH;
+  rdfsbase_faulted = true;
+  exception->ContextRecord->Rip += 5;  // f3 48 0f ae c0: rdfsbase %rax
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+std::uint32_t bases_readable() {
+  void *handler = AddVectoredExceptionHandler(1, skip_rdfsbase);
+  asm volatile(".byte 0xf3, 0x48, 0x0f, 0xae, 0xc0" : : : "rax");
+  RemoveVectoredExceptionHandler(handler);
+  return rdfsbase_faulted ? 0 : 1;
+}
+
+int call(ZELFunction function, std::string &changed) {
+  static const std::uint32_t readable = bases_readable();
+  std::lock_guard lock(checking);
+  zel_checked = {};
+  zel_bases = readable;
+  const int returned = zel_call_checked(function);
   compare(zel_checked, changed);
   return returned;
 }

@@ -2,7 +2,7 @@
 // convention, one way a function: each delivers 1 with its one Set (as
 // One() does and no more), then returns with what a real host would suffer
 // from changed. The stand-in must report each as a breach naming what
-// changed, and survive it. For 32-bit Windows and for 64-bit Linux.
+// changed, and survive it. For 32- and 64-bit Windows and 64-bit Linux.
 #include "zeltools.h"
 
 #if defined(_WIN32)
@@ -15,8 +15,38 @@ extern "C" int ZEL_CALL One(void) { return ZELSetDouble(1.0); }
 
 #if defined(_WIN32) && defined(__i386__)
 asm(R"(
+  # Writes `n` bytes into the caller's frame, above the return address.
+  .macro above n
+  .set at, 4
+  .rept \n/4
+  movl $0x01010101, at(%esp)
+  .set at, at+4
+  .endr
+  .endm
   .text
-  .globl _StackHigh, _StackLow, _Direction, _Ebx, _EsiEdi, _X87, _Mxcsr
+  .globl _StackHigh, _StackLow, _Direction, _Ebx, _EsiEdi, _X87, _Mxcsr, _Above16, _Above20, _Above32, _Fs, _Gs
+_Above16:
+  call _One
+  above 16
+  ret
+_Above20:
+  call _One
+  above 20
+  ret
+_Above32:
+  call _One
+  above 32
+  ret
+_Fs:  # the flat data selector, which has not the thread's block
+  call _One
+  movw %ds, %cx
+  movw %cx, %fs
+  ret
+_Gs:
+  call _One
+  movw %ds, %cx
+  movw %cx, %gs
+  ret
 _StackHigh:  # as a __stdcall function of one parameter returns
   call _One
   ret $4
@@ -52,7 +82,91 @@ _Mxcsr:  # rounding toward zero
   popl %eax
   ret
 )");
-#define ZEL_BREACHES(X) X(StackHigh) X(StackLow) X(Direction) X(Ebx) X(EsiEdi) X(X87) X(Mxcsr)
+#define ZEL_BREACHES(X) \
+  X(StackHigh) X(StackLow) X(Direction) X(Ebx) X(EsiEdi) X(X87) X(Mxcsr) X(Above16) X(Above20) X(Above32) X(Fs) X(Gs)
+#elif defined(_WIN32) && defined(__x86_64__)
+asm(R"(
+  # Calls One with its home space, as a caller must.
+  .macro one
+  subq $40, %rsp
+  call One
+  addq $40, %rsp
+  .endm
+  # Writes `n` bytes into the caller's frame, above the home space.
+  .macro above n
+  .set at, 40
+  .rept \n/4
+  movl $0x01010101, at(%rsp)
+  .set at, at+4
+  .endr
+  .endm
+  .text
+  .globl StackHigh, Direction, Rbx, RsiRdi, R12R15, Xmm6, Xmm15, Mxcsr, Above16, Above20, Above32, Fs, Gs
+StackHigh:
+  one
+  ret $8
+Direction:
+  one
+  std
+  ret
+Rbx:
+  one
+  movq $1, %rbx
+  ret
+RsiRdi:
+  one
+  movq $1, %rsi
+  movq $1, %rdi
+  ret
+R12R15:
+  one
+  movq $1, %r12
+  movq $1, %r13
+  movq $1, %r14
+  movq $1, %r15
+  ret
+Xmm6:
+  one
+  pxor %xmm6, %xmm6
+  ret
+Xmm15:
+  one
+  pcmpeqb %xmm15, %xmm15
+  ret
+Mxcsr:  # rounding toward zero
+  one
+  pushq %rax
+  stmxcsr (%rsp)
+  orl $0x6000, (%rsp)
+  ldmxcsr (%rsp)
+  popq %rcx
+  ret
+Above16:
+  one
+  above 16
+  ret
+Above20:
+  one
+  above 20
+  ret
+Above32:
+  one
+  above 32
+  ret
+Fs:  # the flat data selector, which has not the thread's base
+  one
+  movw %ss, %cx
+  movw %cx, %fs
+  ret
+Gs:
+  one
+  movw %ss, %cx
+  movw %cx, %gs
+  ret
+)");
+#define ZEL_BREACHES(X)                                                                                      \
+  X(StackHigh) X(Direction) X(Rbx) X(RsiRdi) X(R12R15) X(Xmm6) X(Xmm15) X(Mxcsr) X(Above16) X(Above20) \
+  X(Above32) X(Fs) X(Gs)
 #elif defined(__linux__) && defined(__x86_64__)
 asm(R"(
   .text

@@ -52,13 +52,14 @@ def sweep():
     return calls
 
 
-def read_cases(path):
+def read_cases(path, tag=None):
     """The rows of `path`: the --list rows, and the cases as (expression,
-    status, line)."""
+    status, line). A row that starts "[tag] " is read only with that tag."""
     listed, cases = [], []
     for number, row in enumerate(pathlib.Path(path).read_text().splitlines(), 1):
-        if not row or row.startswith("#"):
+        if not row or row.startswith("#") or row.startswith("[") and not row.startswith(f"[{tag}] "):
             continue
+        row = row.removeprefix(f"[{tag}] ")
         match = re.fullmatch(r"(.*[^ ]) +\| +(\d+) +\|(?: (.*))?", row)
         if not match:
             raise Refused(f'{path}:{number}: not "expression | status | output": {row}')
@@ -131,11 +132,12 @@ def main():
     parser.add_argument("--record")
     parser.add_argument("--coverage", action="store_true")
     parser.add_argument("--sweep", action="store_true")
+    parser.add_argument("--tag", help="read the rows of this tag too")
     parser.add_argument("command", nargs="+")
     args = parser.parse_args()
     if args.record:
         pathlib.Path(args.record).unlink(missing_ok=True)
-    listed, cases = read_cases(args.cases)
+    listed, cases = read_cases(args.cases, args.tag)
     command = args.command + ["--library", args.library]
     runner = pathlib.Path(args.command[0]).name if len(args.command) > 1 else "zelhost"
     if args.coverage:

@@ -136,6 +136,9 @@ TEST_F(Host, EnforcesTheCallProtocol) {
   add(keeps, "String F(Numeric V)");
   const tools::Argument date = tools::Date{true, 1};
   EXPECT_EQ(tools::invoke(*tools::find("F"), {&date, 1}).error, "F: arguments that do not match the parameters");
+  add(keeps, "String G(Numeric V, Date W)");  // the second argument too
+  const tools::Argument numbers[] = {std::int32_t{7}, std::int32_t{7}};
+  EXPECT_EQ(tools::invoke(*tools::find("G"), numbers).error, "G: arguments that do not match the parameters");
   tools::forget_all();
   const tools::Outcome init = tools::initialise(keeps);
   EXPECT_EQ(init.error, "OnInit: ZELGetSLong outside an invocation");
@@ -268,6 +271,7 @@ TEST_F(Host, PrintsValuesOnOneLine) {
   EXPECT_EQ(zelhost::format_value(std::string("0:00:00")), "0:00:00");
   EXPECT_EQ(zelhost::format_value(std::string("a\nb\rc\td\\e")), "a\\nb\\rc\\td\\\\e");
   EXPECT_EQ(zelhost::format_value(std::string("\x01\x1b\x7f \xc3\xa9")), "\\x01\\x1B\\x7F \xc3\xa9");
+  EXPECT_EQ(zelhost::format_value(std::string("\x08\x18\x19")), "\\x08\\x18\\x19");
   EXPECT_EQ(zelhost::format_value(1.0), "1");
   EXPECT_EQ(zelhost::format_value(0.5), "0.5");
   EXPECT_EQ(zelhost::format_value(1.0 / 86400.0), "1.1574074074074073e-05");

@@ -14,7 +14,7 @@ add_test(NAME release.breakages COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR
 if(TARGET breaching)
   # Every breach of the calling convention reported, and survived.
   add_test(NAME zelhost.breaches COMMAND ${ZEL_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/cases.py
-    ${CMAKE_CURRENT_SOURCE_DIR}/breaches.txt --library $<TARGET_FILE:breaching>
+    ${CMAKE_CURRENT_SOURCE_DIR}/breaches.txt --tag $<IF:$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>,win32,win64> --library $<TARGET_FILE:breaching>
     -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:zelhost>)
 endif()
 
