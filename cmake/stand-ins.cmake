@@ -7,20 +7,16 @@
 # as a real host is built by another compiler than its extension. On 32-bit
 # Windows the one DLL serves hosts of both calling conventions, so the
 # tests need a stand-in of each: ZEL_CALLING_CONVENTION is the convention of
-# the stand-in zelhost that the tests run first, and every other one is
-# built apart, by ExternalProject, in host-<convention>/ with its tools.dll
-# beside its zelhost.exe, as the target host_<convention>. The tests run
-# every case beside each (tests/CMakeLists.txt).
-
-# The convention of the stand-in's operations on 32-bit Windows. The library
-# calls them through thunks that serve either (src/thunks_*.cpp), so this
-# chooses only how a stand-in's tools.dll and zelhost.exe are built.
-set(ZEL_CALLING_CONVENTION cdecl CACHE STRING "The stand-in host's calling convention on 32-bit Windows: cdecl or stdcall")
-set_property(CACHE ZEL_CALLING_CONVENTION PROPERTY STRINGS cdecl stdcall)
+# the stand-in zelhost that the tests run first (the library calls the
+# operations through thunks that serve either, src/thunks_*.cpp), and every
+# other one is built apart, by ExternalProject (the target
+# host_<convention>), in a folder of its own with its tools.dll beside its
+# zelhost.exe. What a build apart makes is imported here, once, and used by
+# name: zelhost_<convention>, the stdcall one's tools_decorated
+# (host/fixtures.cmake), and zelhost itself where no stand-in is built here.
 if(NOT ZEL_CALLING_CONVENTION MATCHES "^(cdecl|stdcall)$")
   message(FATAL_ERROR "ZEL_CALLING_CONVENTION is cdecl or stdcall, not \"${ZEL_CALLING_CONVENTION}\"")
 endif()
-set(ZEL_HOST_TOOLCHAIN "" CACHE FILEPATH "A toolchain file to build the stand-in host with, when not this one")
 
 if(NOT ZEL_HOST_TOOLCHAIN)
   add_subdirectory(host)
@@ -32,9 +28,6 @@ endif()
 set(apart "")
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(apart cdecl stdcall)
-  # The stdcall stand-in also builds a tools.dll that exports its operations
-  # under their decorated names, which no extension can load against.
-  set(targets_stdcall zelhost tools_decorated)
 endif()
 if(NOT ZEL_HOST_TOOLCHAIN)
   list(REMOVE_ITEM apart ${ZEL_CALLING_CONVENTION})
@@ -57,20 +50,30 @@ if(several)
 endif()
 include(ExternalProject)
 foreach(convention IN LISTS apart)
-  if(NOT targets_${convention})
-    set(targets_${convention} zelhost)
+  set(folder ${PROJECT_BINARY_DIR}/host-${convention})
+  set(targets zelhost)
+  if(convention STREQUAL "stdcall")
+    list(APPEND targets tools_decorated)
   endif()
   ExternalProject_Add(host_${convention}
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
-    BINARY_DIR ${PROJECT_BINARY_DIR}/host-${convention}
+    BINARY_DIR ${folder}
     ${generator}
     CMAKE_ARGS --toolchain ${toolchain} -DCMAKE_BUILD_TYPE=${type} -DZEL_CALLING_CONVENTION=${convention}
       -DBUILD_TESTING=OFF
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${targets_${convention}}
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${targets}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
+  add_executable(zelhost_${convention} IMPORTED GLOBAL)
+  set_target_properties(zelhost_${convention} PROPERTIES IMPORTED_LOCATION ${folder}/zelhost.exe)
+  add_dependencies(zelhost_${convention} host_${convention})
+  if(convention STREQUAL "stdcall")
+    add_library(tools_decorated SHARED IMPORTED GLOBAL)
+    set_target_properties(tools_decorated PROPERTIES IMPORTED_LOCATION ${folder}/decorated/tools.dll
+      IMPORTED_IMPLIB ${folder}/decorated/libtools.dll.a)
+    add_dependencies(tools_decorated host_${convention})
+  endif()
 endforeach()
 if(ZEL_HOST_TOOLCHAIN)
-  add_executable(zelhost IMPORTED)
-  set_target_properties(zelhost PROPERTIES IMPORTED_LOCATION ${PROJECT_BINARY_DIR}/host-${ZEL_CALLING_CONVENTION}/zelhost.exe)
+  add_executable(zelhost ALIAS zelhost_${ZEL_CALLING_CONVENTION})
 endif()

@@ -105,7 +105,9 @@ struct Checked {
   Registers before, after;
   std::uintptr_t frame;
 };
-// The offsets that the assembly writes at.
+// The offsets that the assembly writes at: each field of the record.
+static_assert(offsetof(Registers, kept) == sizeof(void *));
+static_assert(offsetof(Registers, flags) == (std::size(kept_names) + 1) * sizeof(void *));
 static_assert(offsetof(Checked, after) == (std::size(kept_names) + 2) * sizeof(void *));
 static_assert(offsetof(Checked, frame) == 2 * (std::size(kept_names) + 2) * sizeof(void *));
 #endif

@@ -10,8 +10,6 @@ else()
 endif()
 include(GoogleTest)
 
-target_link_options(tools_lacking PRIVATE -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/lacking.map)
-
 add_library(rogue MODULE rogue.cpp)
 target_link_libraries(rogue PRIVATE tools)
 set_target_properties(rogue PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
@@ -32,6 +30,18 @@ endif()
 zel_warnings(zel_tests)
 gtest_discover_tests(zel_tests)
 
+# clang-tidy, of the version the project pins, on the library and the
+# stand-in host (.clang-tidy), with this build's compile commands: the tidy
+# layer. The thunks are 32-bit Windows code, which this build does not see.
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/llvm-version.txt llvm)
+find_program(ZEL_CLANG_TIDY NAMES clang-tidy-${llvm})
+if(ZEL_CLANG_TIDY AND CMAKE_EXPORT_COMPILE_COMMANDS)
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/host/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/thunks_[^/]*$")
+  add_test(NAME clang-tidy COMMAND ${ZEL_CLANG_TIDY} --quiet -p ${PROJECT_BINARY_DIR} ${sources})
+  set_tests_properties(clang-tidy PROPERTIES LABELS tidy TIMEOUT 900)
+endif()
+
 if(NOT CMAKE_CXX_FLAGS MATCHES "sanitize")
   # What the library exports and imports, and that it keeps no writable data
   # (a sanitizer adds both of its own).
@@ -50,10 +60,9 @@ if(NOT CMAKE_CXX_FLAGS MATCHES "sanitize")
   endif()
 endif()
 
-# The library's code linked to bare host operations (direct/, which the
-# benchmarks use too), for checks that call it billions of times or watch its
-# every allocation.
-add_subdirectory(direct)
+# The library's code linked to bare host operations (host/direct/, which
+# the benchmarks use too), for checks that call it billions of times or
+# watch its every allocation.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_executable(direct_tests exhaustive_test.cpp heap_test.cpp $<TARGET_OBJECTS:zelextensions_code>)
   target_link_libraries(direct_tests PRIVATE direct_tools GTest::gtest_main)

@@ -19,35 +19,34 @@ if(TARGET breaching)
 endif()
 
 if(TARGET tools_lacking)
-  # A folder whose tools.dll lacks ZELSetString, with zelhost.exe and
-  # zelextensions.dll beside it.
-  set(lacking ${CMAKE_CURRENT_BINARY_DIR}/lacking)
-  target_link_options(tools_lacking PRIVATE -Wl,--exclude-symbols,ZELSetString:ZELSetString@4)
+  # The folder of the tools.dll that lacks ZELSetString (host/fixtures.cmake),
+  # with zelhost.exe and zelextensions.dll beside it.
   add_custom_target(lacking_programs ALL
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:zelhost> $<TARGET_FILE:zelextensions> ${lacking}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:zelhost> $<TARGET_FILE:zelextensions>
+      $<TARGET_FILE_DIR:tools_lacking>
     DEPENDS tools_lacking zelhost zelextensions)
   add_run_test(zelhost.lacking 2 ""
     "zelhost: cannot load \"[^\n]*zelextensions.dll\": tools.dll does not export ZELSetString\n"
-    ${lacking}/$<TARGET_FILE_NAME:zelhost> "FormatasTime(1)")
+    $<TARGET_FILE_DIR:tools_lacking>/$<TARGET_FILE_NAME:zelhost> "FormatasTime(1)")
 endif()
 
-if(TARGET host_stdcall)
-  # A folder whose tools.dll exports the operations only under their
-  # decorated names (host/CMakeLists.txt), with the stdcall zelhost.exe and
+if(TARGET tools_decorated)
+  # The folder of the tools.dll that exports the operations only under their
+  # decorated names (host/fixtures.cmake), with the stdcall zelhost.exe and
   # zelextensions.dll beside it: the DLL does not load. Windows refuses it
   # itself; Wine binds the missing imports to stubs, which zelhost's own
   # check of the imports finds.
-  set(decorated ${PROJECT_BINARY_DIR}/host-stdcall/decorated)
+  set(decorated $<TARGET_FILE_DIR:tools_decorated>)
   add_custom_target(decorated_programs ALL
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_BINARY_DIR}/host-stdcall/zelhost.exe
-      $<TARGET_FILE:zelextensions> ${decorated}
-    DEPENDS host_stdcall zelextensions)
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:zelhost_stdcall> $<TARGET_FILE:zelextensions>
+      ${decorated}
+    DEPENDS tools_decorated zelhost_stdcall zelextensions)
   set(refusal "The specified procedure could not be found\\.")
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     set(refusal "tools.dll does not export [A-Za-z]+")
   endif()
   add_run_test(zelhost.decorated 2 "" "zelhost: cannot load \"[^\n]*zelextensions.dll\": ${refusal}\n"
-    ${decorated}/zelhost.exe "FormatasTime(1)")
+    ${decorated}/$<TARGET_FILE_NAME:zelhost_stdcall> "FormatasTime(1)")
 endif()
 
 # A file that is no DLL: the message names it, with no insert of Windows'
@@ -62,7 +61,6 @@ endif()
 # Under Wine, the prefix made first, by wine64, so that Wine's messages on
 # making it reach no test. The presets share one among their builds.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  set(ZEL_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine CACHE PATH "The Wine prefix the tests run in")
   get_property(tests DIRECTORY PROPERTY TESTS)
   set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
   add_test(NAME wine.prefix COMMAND $<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}>
