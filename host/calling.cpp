@@ -270,23 +270,35 @@ extern "C" int zel_call_checked(ZELFunction function);
 extern "C" std::uint32_t zel_bases;
 std::uint32_t zel_bases = 0;
 asm(R"(
+  # The kept registers to (`to` 1) or from (0) their places from byte `at`
+  # of zel_checked on: rbx, rbp, rdi, rsi, r12 to r15, 8 bytes each, then
+  # at byte `xmm` xmm6 to xmm15, 16 bytes each.
+  .macro zel_kept to, at, xmm
+  .set zel_at, \at
+  .irp r, rbx, rbp, rdi, rsi, r12, r13, r14, r15
+  .if \to
+  movq %\r, zel_checked+zel_at(%rip)
+  .else
+  movq zel_checked+zel_at(%rip), %\r
+  .endif
+  .set zel_at, zel_at+8
+  .endr
+  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
+  .if \to
+  movdqu %xmm\n, zel_checked+\xmm+16*(\n-6)(%rip)
+  .else
+  movdqu zel_checked+\xmm+16*(\n-6)(%rip), %xmm\n
+  .endif
+  .endr
+  .endm
+  # The kept registers and the segment registers, at byte `at`.
   .macro zel_record at
-  movq %rbx, zel_checked+\at+8(%rip)
-  movq %rbp, zel_checked+\at+16(%rip)
-  movq %rdi, zel_checked+\at+24(%rip)
-  movq %rsi, zel_checked+\at+32(%rip)
-  movq %r12, zel_checked+\at+40(%rip)
-  movq %r13, zel_checked+\at+48(%rip)
-  movq %r14, zel_checked+\at+56(%rip)
-  movq %r15, zel_checked+\at+64(%rip)
+  zel_kept 1, \at+8, \at+120
   movw %ds, zel_checked+\at+80(%rip)
   movw %es, zel_checked+\at+88(%rip)
   movw %fs, zel_checked+\at+96(%rip)
   movw %gs, zel_checked+\at+104(%rip)
   movw %ss, zel_checked+\at+112(%rip)
-  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-  movdqu %xmm\n, zel_checked+\at+120+16*(\n-6)(%rip)
-  .endr
   .endm
   # Puts `segment` back from the record if the function changed it, with
   # its base at byte `base` if zel_bases.
@@ -306,17 +318,7 @@ asm(R"(
 zel_call_checked:
   popq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+72(%rip)
   movq %rsp, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+64(%rip)
-  movq %rbx, zel_checked+)" ZEL_STRING(ZEL_OWN) R"((%rip)
-  movq %rbp, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8(%rip)
-  movq %rdi, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16(%rip)
-  movq %rsi, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+24(%rip)
-  movq %r12, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+32(%rip)
-  movq %r13, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+40(%rip)
-  movq %r14, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+48(%rip)
-  movq %r15, zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+56(%rip)
-  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-  movdqu %xmm\n, zel_checked+)" ZEL_STRING(ZEL_OWN_XMM) R"(+16*(\n-6)(%rip)
-  .endr
+  zel_kept 1, )" ZEL_STRING(ZEL_OWN) R"(, )" ZEL_STRING(ZEL_OWN_XMM) R"(
   cmpl $0, zel_bases(%rip)
   je 2f
   rdfsbase %rax
@@ -367,17 +369,7 @@ zel_call_checked:
   movl $)" ZEL_STRING(ZEL_GUARD) R"(/8, %ecx
   rep movsq
   movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+64(%rip), %rsp
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"((%rip), %rbx
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+8(%rip), %rbp
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+16(%rip), %rdi
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+24(%rip), %rsi
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+32(%rip), %r12
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+40(%rip), %r13
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+48(%rip), %r14
-  movq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+56(%rip), %r15
-  .irp n, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
-  movdqu zel_checked+)" ZEL_STRING(ZEL_OWN_XMM) R"(+16*(\n-6)(%rip), %xmm\n
-  .endr
+  zel_kept 0, )" ZEL_STRING(ZEL_OWN) R"(, )" ZEL_STRING(ZEL_OWN_XMM) R"(
   pushq zel_checked+)" ZEL_STRING(ZEL_OWN) R"(+72(%rip)
   ret
 )");
