@@ -89,7 +89,7 @@ class Lines:
     """The lines that a process prints on its two streams, as they come."""
 
     def __init__(self, process):
-        self.process, self.selector, self.partial = process, selectors.DefaultSelector(), {}
+        self.selector, self.partial = selectors.DefaultSelector(), {}
         self.out, self.err = [], []
         for stream, lines in (process.stdout, self.out), (process.stderr, self.err):
             os.set_blocking(stream.fileno(), False)
@@ -190,8 +190,8 @@ def main():
     if status != want_status and not ended:
         report.append(f"  exit {exited(status)}, not {want_status}")
     if report or besides:
-        raise Refused(f"{failed} of {len(cases)} cases printed something else:\n"
-                      + "\n".join(report[:20 + failed] + besides[:40]))
+        shown = report[:20] + ([f"  and {len(report) - 20} more"] if len(report) > 20 else [])
+        raise Refused(f"{failed} of {len(cases)} cases printed something else:\n" + "\n".join(shown + besides[:40]))
     if args.record:
         pathlib.Path(args.record).parent.mkdir(parents=True, exist_ok=True)
         pathlib.Path(args.record).write_text(hashlib.sha256(pathlib.Path(args.library).read_bytes()).hexdigest() + "\n")

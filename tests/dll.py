@@ -116,7 +116,7 @@ def check_links(pe, policy):
     directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[0]
     for symbol in exports.symbols:
         if not symbol.name:
-            raise Refused(f"exports the ordinal {symbol.ordinal} alone, at {symbol.address:#x}")
+            raise Refused(f"exports the ordinal {symbol.ordinal}, at {symbol.address:#x}, under no valid name")
         section = pe.get_section_by_rva(symbol.address)
         if (symbol.forwarder or directory.VirtualAddress <= symbol.address < directory.VirtualAddress + directory.Size
                 or section is None or section.Name.rstrip(b"\0") != b".text"):
@@ -125,8 +125,9 @@ def check_links(pe, policy):
            ["OnInit"] + [name for name, _ in functions()])
     imports = getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
     expect("the DLLs it imports from", [i.dll.decode("latin-1") for i in imports], ["tools.dll"])
-    expect("its imports from tools.dll", [s.name and s.name.decode("latin-1") for s in imports[0].imports],
-           operations())
+    if any(not s.name for s in imports[0].imports):
+        raise Refused("imports from tools.dll by ordinal, or under a name that is no valid name")
+    expect("its imports from tools.dll", [s.name.decode("latin-1") for s in imports[0].imports], operations())
     types = {entry.type for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []) for entry in block.entries}
     if types - {0} != {policy["fixup"]}:
         raise Refused(f"its base relocations are of the types {sorted(types)}, not {policy['fixup']} alone")

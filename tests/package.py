@@ -53,7 +53,9 @@ def check_layout(data, archive):
         raise Refused("does not end with its end record: a comment, or bytes after it")
     at = 0
     for info in sorted(archive.infolist(), key=lambda i: i.header_offset):
-        if info.header_offset != at:
+        if info.header_offset < at:
+            raise Refused(f"its entry {info.filename!r} overlaps the one before it")
+        if info.header_offset > at:
             raise Refused(f"{info.header_offset - at} bytes before its entry {info.filename!r}, in no entry")
         (signature, _, flags, method, _, _, crc, packed, size,
          length, extra) = LOCAL.unpack_from(data, at)
