@@ -74,7 +74,10 @@ def read_cases(path, tag=None):
 
 
 def check_coverage(command, listed, cases):
-    got = subprocess.run(command + ["--list"], capture_output=True, text=True, check=True).stdout.splitlines()
+    done = subprocess.run(command + ["--list"], capture_output=True, text=True)
+    if done.returncode:
+        raise Refused(f"zelhost --list ended with {exited(done.returncode)}: {done.stderr.strip()}")
+    got = done.stdout.splitlines()
     expect("zelhost --list printed, against the --list rows", got, listed, ordered=True)
     for declaration in got:
         name = declaration.split(" ", 1)[1].split("(")[0]
