@@ -43,12 +43,17 @@ endfunction()
 # Compiles the resource script `rc` into the resource file `res`, as the
 # build's resource compiler (windres, llvm-rc or rc) makes it for the linker.
 function(zel_version_res rc res)
+  # By their names from the build folder: rc and llvm-rc take an argument
+  # that starts with a slash for an option, so /ci/... would be a code page.
+  file(RELATIVE_PATH in ${CMAKE_CURRENT_BINARY_DIR} ${rc})
+  file(RELATIVE_PATH out ${CMAKE_CURRENT_BINARY_DIR} ${res})
   if(MSVC)
-    set(command ${CMAKE_RC_COMPILER} /FO ${res} ${rc})
+    set(command ${CMAKE_RC_COMPILER} /FO ${out} ${in})
   else()
-    set(command ${CMAKE_RC_COMPILER} -O res -i ${rc} -o ${res})
+    set(command ${CMAKE_RC_COMPILER} -O res -i ${in} -o ${out})
   endif()
-  add_custom_command(OUTPUT ${res} COMMAND ${command} DEPENDS ${rc})
+  add_custom_command(OUTPUT ${res} COMMAND ${command} DEPENDS ${rc}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} VERBATIM)
   add_custom_target(version_res ALL DEPENDS ${res})
 endfunction()
 
