@@ -5,6 +5,7 @@
 # emulated.
 find_program(ZEL_WINE_PATH ${ZEL_WINE} PATHS /usr/lib/wine)
 find_program(ZEL_WINE64_PATH wine64 PATHS /usr/lib/wine)
+find_program(ZEL_WINESERVER wineserver PATHS /usr/lib/wine)
 if(ZEL_WINE_PATH)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEL_WINE_PATH})
 endif()

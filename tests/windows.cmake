@@ -58,13 +58,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     $<TARGET_FILE:zelhost> --library ${CMAKE_CURRENT_BINARY_DIR}/not_a.dll --list)
 endif()
 
-# Under Wine, the prefix made first, by wine64, so that Wine's messages on
-# making it reach no test. The presets share one among their builds.
+# Under Wine, the prefix made first, by wine64, and the session begun that
+# the tests share, so that Wine's messages, on making the prefix or from its
+# services, reach no test. The presets share one prefix among their builds.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   get_property(tests DIRECTORY PROPERTY TESTS)
   set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED wine)
-  add_test(NAME wine.prefix COMMAND $<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}>
-    wineboot)
+  add_test(NAME wine.prefix COMMAND ${CMAKE_COMMAND} -DSERVER=${ZEL_WINESERVER} -DSECONDS=30
+    -DBOOT=$<IF:$<BOOL:${ZEL_WINE64_PATH}>,${ZEL_WINE64_PATH},${CMAKE_CROSSCOMPILING_EMULATOR}>
+    -DLOG=${CMAKE_CURRENT_BINARY_DIR}/wineboot.log -P ${CMAKE_CURRENT_SOURCE_DIR}/wine-session.cmake)
   set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine)
   set_tests_properties(wine.prefix ${tests} PROPERTIES ENVIRONMENT "WINEPREFIX=${ZEL_WINE_PREFIX};WINEDEBUG=-all")
 endif()
